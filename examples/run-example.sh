@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds tarn and runs the bundled example (NACA 0012, M = 0.75, 2 degrees,
+# viscous, tarnprep's default sequence) in a scratch folder, then shows the
+# summary of the second listing.
+set -euo pipefail
+top="$(cd "$(dirname "$0")/.." && pwd)"
+cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=Release > /dev/null
+cmake --build "$top/build" -j2 --target tarn nacagen > /dev/null
+work="${1:-$top/build/example-run}"
+mkdir -p "$work"
+cp "$top/examples/NACA12.NAM" "$top/examples/NACA12.TIN" "$work/"
+cd "$work"
+"$top/build/nacagen" 0012 > NACA0012.DAT
+echo NACA12 | "$top/build/tarn"
+echo
+echo "Second listing ($work/NACA12.BRF):"
+cat NACA12.BRF
+echo "Status record: $(tail -n 1 NACA12.SEP)"

@@ -1,0 +1,253 @@
+// The program-wide flow state of the solver: every quantity that lives for
+// the whole run, in fixed-size arrays dimensioned for the finest mesh
+// (160 grid lines round the aerofoil, 30 radial intervals). Nothing is
+// allocated during a run. Arrays are indexed from 1 as the physics is
+// written: P(i, k) with i round the circle and k outward.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tarn {
+
+// Capacities.
+constexpr int kMaxRound = 162;     // N + 2 round indices for N = 160
+constexpr int kMaxRadial = 31;     // MR + 1 radial indices for MR = 30
+constexpr int kMaxGridLines = 160;
+constexpr int kRadialTable = 41;   // length of the radial tables s, s^2, r
+constexpr int kWake = 32;          // wake points k = 1 ... MR + 1
+constexpr int kMaxStations = 170;  // boundary-layer stations per surface
+constexpr int kMaxMonitors = 5;    // shock stations watched by the boundary layer
+constexpr int kMapWork = 162;      // circle points of the conformal mapping (N + 1)
+constexpr int kMaxSurfacePoints = 250;  // aerofoil data points per surface
+constexpr int kMaxContour = 500;        // joined contour and mapping table
+constexpr int kMaxSubdivisions = 50;
+
+// Physical and numerical constants.
+constexpr float kPi = 3.1415927f;
+constexpr float kTwoPi = 2.0f * kPi;
+constexpr float kDegPerRad = 57.29578f;
+constexpr float kGamma = 1.4f;
+constexpr float kGammaTerm = (kGamma - 1.0f) / 2.0f;  // (gamma - 1)/2 = 0.2
+
+// A vector indexed from 1.
+template <typename T, int N>
+struct Vec {
+  T v[N] = {};
+  T& operator()(int i) { return v[i - 1]; }
+  const T& operator()(int i) const { return v[i - 1]; }
+  static constexpr int size() { return N; }
+};
+template <int N>
+using RVec = Vec<float, N>;
+template <int N>
+using IVec = Vec<int32_t, N>;
+
+// A table of columns indexed from 1, each column contiguous: A(row, col).
+template <int Rows, int Cols>
+struct Columns {
+  float v[Cols][Rows] = {};
+  float& operator()(int r, int c) { return v[c - 1][r - 1]; }
+  const float& operator()(int r, int c) const { return v[c - 1][r - 1]; }
+  float* column(int c) { return v[c - 1]; }
+  static constexpr int rows() { return Rows; }
+};
+
+// A circle-plane field: F(i, k), round index i fastest.
+using Field = Columns<kMaxRound, kMaxRadial>;
+
+// Run control: the driver's values and the records that steer it.
+struct RunControl {
+  int32_t NS = 400;       // first field of the current iteration record
+  int32_t ITYP = 0;       // second field; also the print level of the results
+  int32_t IVP = 0;        // viscous switch, absolute value (0 inviscid)
+  int32_t IVPSIGNED = 0;  // IVP as read: negative selects the high-HBAR entrainment law
+  int32_t ICL = 0;        // 1: a required lift coefficient is to be reached
+  float CLC = 0.0f;       // required lift coefficient
+  float RFA = 0.1f;       // relaxation factor of the incidence change
+  float ALP0 = 0.0f;      // incidence at the last lift-targeting update (radians in a step)
+  int32_t IPRINT = 0;     // final-print flag read by the results operation
+  float TOL = 0.0f;       // convergence tolerance of the stage
+  int32_t NFIELD = 0;     // potential iterations done on the present field
+  int32_t OPT1 = 0, OPT2 = 0;  // viscous-options words carried in the dump
+  int32_t NP = 0, NB = 0;      // bounds carried with the mesh
+  int32_t MACHCHANGED = 0;     // 1 after the gas constants were re-formed
+  int32_t ITERTOTAL = 0;       // running total of potential iterations (console)
+  float EMC = 0.0f, CN = 0.0f, DELTA1 = 0.1309f, CH = 0.26f;  // camber correction
+  std::string TITLE;           // run title (68 characters)
+  std::string AEROTITLE;       // aerofoil data file title (80 characters)
+};
+
+// Gas constants of the free stream (gamma = 1.4).
+struct Gas {
+  float EM = 0.75f;      // free-stream Mach number
+  float EMPREV = 1.0f;   // EM for which the constants were last formed
+  float QSTAR2 = 0.0f;   // critical speed squared, (5/6) A0
+  float A0 = 0.0f;       // 1/EM^2 + (gamma - 1)/2: speed of sound squared at rest, scaled
+  float G1 = kGammaTerm; // (gamma - 1)/2
+  float A1 = 0.0f;       // 1 + G1 EM^2
+  float CPF = 0.0f;      // 2/(gamma EM^2)
+  float A2 = 0.0f;       // G1 EM^2
+  float A2CPF = 0.0f;    // 1/(A2 CPF)
+  float BETA = 0.0f;     // sqrt(1 - EM^2)
+  float GAMMA = kGamma;
+};
+
+// Circle-plane grid and the difference constants shared by the solver.
+struct Grid {
+  int32_t NSG = 160;   // N, grid lines round the aerofoil
+  int32_t N1 = 161;    // N + 1
+  int32_t N2 = 162;    // N + 2
+  int32_t MR = 30;     // radial intervals ("K =")
+  int32_t MR1 = 31;    // MR + 1
+  int32_t NHALF = 81;  // m = (N + 2)/2, the leading-edge line
+  int32_t NHALF2 = 83; // m + 2
+  float PI = kPi, RAD = kDegPerRad, TWOPI = kTwoPi, RTWOPI = 1.0f / kTwoPi;
+  float DTH = 0.0f;     // delta theta = 2 pi / N
+  float DS = 0.0f;      // delta s = -1/MR
+  float R2DTH = 0.0f;   // 1/(2 delta theta)
+  float R2DS = 0.0f;    // 1/(2 delta s)
+  float DTHDS = 0.0f;   // delta theta / delta s
+  float DTHDS2 = 0.0f;  // (delta theta / delta s)^2
+  float CROSS = 0.0f;   // -delta theta / (2 delta s)
+  float MGRAD = 0.0f;   // -delta theta / 4
+  float DTH2 = 0.0f;    // delta theta^2
+  float DTH2DS = 0.0f;  // delta theta^2 / (2 delta s)
+  float TRANSFER = 0.0f;  // transfer factor of the last mesh change (2 or 0.5)
+  RVec<kRadialTable> RT;  // s_k = 1/r_k
+  RVec<kRadialTable> RS;  // s_k^2
+  RVec<kRadialTable> R;   // r_k
+  RVec<kMaxRound> COS;    // cos theta_i, turned by the effective incidence
+  RVec<kMaxRound> SIN;    // sin theta_i, turned by the effective incidence
+  RVec<kMaxRound> FF;     // far-field vortex shape
+  float ALPPREV = 0.0f;   // incidence (radians) for which the tables were last turned
+  float CA = 1.0f, SA = 0.0f;  // cosine and sine of the last turn / of the effective incidence
+  float FFRUN = -4.0f;    // running value of the far-field shape
+};
+
+// Conformal mapping results handed to the flow solver and the results.
+struct Mapping {
+  float SIGMA = 1.0f;    // mapping scale: integrated modulus over total arc length
+  float RSIGMA = 1.0f;   // 1/sigma
+  float EPS = 0.0f;      // trailing-edge angle over pi
+  float HALFEXP = 0.5f;  // (1 - eps)/2
+  float ROT = 0.0f;      // rotation of the zero-incidence direction (radians)
+  float CALP = 1.0f, SALP = 0.0f;  // cosine and sine of ALP + ROT at the mapping
+  Columns<kMaxRound, 2> XZ;  // surface point (x, z) per round index, unit chord
+  RVec<kMaxRound> ANGLE;     // surface direction per round index
+  RVec<kMaxRound> Q;         // surface modulus sigma * MAP MOD(i, 1)
+  RVec<100> B1, B2;          // mapping coefficient arrays kept for the dump
+};
+
+// Relaxation: the potential, the metric and the sweep's working values.
+struct Potential {
+  Field P;               // perturbation potential P(i, k)
+  Field H;               // metric H(i, k)
+  float GAM = 0.0f;      // circulation
+  float F = 1.0f;        // circulation relaxation factor (0 holds the circulation)
+  float DGHELD = 0.0f;   // held circulation value
+  float CLEST = 0.0f;    // lift estimate 2 gamma / sigma of the last iteration
+  float RESMAX = 0.0f;   // largest correction of the last sweep
+  int32_t IRES = 0, KRES = 0;  // its location
+  float XS = 1.9f, XM = 1.0f;  // over- and under-relaxation parameters
+  float EP = 0.0f, QCP = 0.5f; // artificial viscosity and partially-conservative parameters
+  float EP2 = 2.0f, EP1 = 1.0f, EP31 = 1.0f, EP32 = 2.0f, EP21 = 2.0f;  // EP stencil weights
+  float RELA = 0.0f, RELB = 0.0f;  // relaxation-factor line omega = RELA q^2 + RELB
+  RVec<kMaxRound> WORK;            // sweep work line, also the shuffle buffer
+  Columns<40, 6> LINE;             // radial work arrays of a line solve
+};
+
+// Surface and wake results of the results operation.
+struct Results {
+  RVec<kMaxRound> X, Y;    // surface point coordinates (chord units)
+  RVec<kMaxRound> QSQ;     // squared surface speed
+  RVec<kMaxRound> QS;      // surface speed
+  RVec<kMaxRound> PH;      // P/P0 at surface points
+  RVec<kMaxRound> EMLS;    // local Mach number at surface points
+  RVec<kMaxRound> CP;      // pressure coefficient at surface points
+  RVec<kWake> XW;          // x of the wake points
+  RVec<kWake> QWU, QWL;    // squared wake speed, upper and lower side
+  RVec<kWake> PHU, PHL;    // P/P0 on the upper and lower side of the wake
+  RVec<kWake> CPU, CPL;    // wake pressure coefficients
+  Columns<kWake, 4> WK;    // wake table: speed/Mach upper, speed/Mach lower
+  float CL = 0.0f, CM = 0.0f, CDP = 0.0f;  // lift, moment (quarter chord), pressure drag
+  float CD1 = 0.0f, CD2 = 0.0f;            // wave drag, first-order and improved
+  float FX = 0.0f, FY = 0.0f;              // force sums
+  float CPTE = 0.0f;                       // mean trailing-edge pressure coefficient
+};
+
+// Viscous-inviscid coupling.
+struct Coupling {
+  RVec<kMaxRound> TAW1, TAW2;   // relaxed transpiration velocity and its round derivative
+  RVec<kMaxRound> DQK, DQKOLD;  // relaxed surface curvature correction, previous value
+  RVec<kMaxRound> QKA;          // surface curvature term
+  RVec<kMaxRound> DSS, THS;     // displacement and momentum thickness at surface points
+  RVec<kMaxRound> RHO;          // density over stagnation density at surface points
+  int32_t ISURF = 0;    // surface marker: 0 until the first surface update, then NP
+  int32_t IWAKE = 0;    // wake marker: 0 until the first wake update, then NW
+  int32_t ICOUNT = 0;   // qualifying iterations since the last update
+  int32_t ITHRESH = 10; // count that triggers the next update
+  int32_t IWORK1 = 0, IWORK2 = 0;  // further coupling integers carried in the dump
+  float CHANGE = 0.0f;  // transpiration-change measure of the last update
+  float GVISC = 0.15f;  // relaxation factor of the update
+  int32_t NVISC = 5;    // potential iterations between updates
+  int32_t FIRSTN = 10;  // iterations before the first update
+  float VTOL = 0.0025f; // threshold on the transpiration-change measure
+  int32_t IVPRINT = 1;  // viscous print level: 0 none, 1 final results, 2 also the tables
+  int32_t ISMOOTH = 0;  // trailing-edge treatment switch
+  float LB = 0.05f;     // base-closure length of the wake
+  float DD21 = 0.0f, DD22 = 0.0f;  // momentum-thickness increments at transition
+  float R = 6.0e6f;     // Reynolds number based on chord
+  float XTU = 0.05f, XTL = 0.05f;  // transition positions
+  float CDF = 0.0f, CDV = 0.0f;    // skin-friction drag, viscous drag
+  float CLV = 0.0f;     // lift coefficient of the last update
+  float ALPOLD = 0.0f;  // incidence before the last lift-targeting step
+  float THETAEND[2] = {0.0f, 0.0f};
+  int32_t NMAX = 0;     // larger of the two station counts
+  Columns<kWake, 2> WDS, WTH;  // wake thicknesses; WDS holds the relaxed curvature jumps
+  Columns<kWake, 2> WDOLD;     // previous relaxed curvature jumps
+  Columns<kWake, 2> BT;        // trailing-edge thickness share per wake side
+  Columns<kWake, 2> WKOLD;     // previous relaxed SIGMA1, SIGMA2
+  Columns<kWake, 4> SIG;       // relaxed wake terms SIGMA1, SIGMA2, SIGMA3 (and a spare column)
+  RVec<kWake> QKW1, QKW2;      // wake streamline-curvature terms, upper and lower side
+  RVec<kWake> DQW1, DQW2;      // relaxed curvature jumps of the two wake sides
+  RVec<2 * kWake> WAKEWORK;    // wake work array of the wake terms
+};
+
+// Boundary-layer station tables (surface 1 upper, 2 lower) and case values.
+struct BoundaryLayer {
+  Columns<kMaxStations, 2> X, Y;       // station coordinates
+  Columns<kMaxStations, 2> PM;         // P/H in, local Mach number out
+  Columns<kMaxStations, 2> THETA;      // momentum thickness
+  Columns<kMaxStations, 2> DELSTAR;    // displacement thickness
+  Columns<kMaxStations, 2> CF;         // skin-friction coefficient
+  int32_t N[2] = {0, 0};       // station counts after insertion
+  int32_t ITR[2] = {0, 0};     // transition stations
+  int32_t ITE[2] = {0, 0};     // trailing-edge stations
+  int32_t INSERTED[2] = {0, 0};  // 1 when a transition station was inserted
+  // Work arrays of the surface being calculated.
+  RVec<kMaxStations + 1> M, S, UE, DUE, TR, RU;
+  float T0R = 1.0f;   // total over free-stream static temperature
+  float SL = 0.0f;    // laminar Sutherland constant over free-stream static temperature
+  float PINF = 1.0f;  // free-stream static over total pressure
+  // Trailing-edge monitors and the station monitor list, with once-per-run flags.
+  float DTE = 0.0f, HTE = 0.0f, X96 = 0.0f, H96 = 0.0f, X94 = 0.0f, H94 = 0.0f;
+  int32_t KMON = 0;                       // number of monitored stations
+  RVec<kMaxMonitors> XK, AK, TK;          // position, Mach ahead of the shock, THETA
+  int32_t ONCE[8] = {0, 0, 0, 0, 0, 0, 0, 0};  // 5 station monitors, then DTE, X96, X94
+  int32_t HBARMAX = 0, HBARMIN = 0;       // pending HBAR limit messages
+};
+
+struct FlowState {
+  RunControl run;
+  Gas gas;
+  Grid grid;
+  Mapping map;
+  Potential pot;
+  Results res;
+  Coupling cpl;
+  BoundaryLayer bl;
+  float ALP = 0.0f;  // incidence: degrees between steps, radians within a step
+};
+
+}  // namespace tarn

@@ -1,0 +1,95 @@
+// Iteration control of a stage: relaxation-factor set-up, the sweep loop with
+// its history file, lift targeting, divergence stop and convergence test.
+#include <cmath>
+#include <cstdlib>
+
+#include "potential.h"
+#include "results/results.h"
+#include "run/run.h"
+#include "units.h"
+
+namespace tarn {
+
+namespace {
+
+const Layout kHistoryHeading("('  RES', 9X, 'CL')");
+const Layout kHistoryLine("(E12.3, F11.5)");
+const Layout kStatusRecord("(I5)");
+const std::string kDiverged = " ITERATIVE PROCEDURE HAS DIVERGED";
+
+constexpr float kDivergenceLimit = 10.0f;
+constexpr float kIncidenceChange = 1.0e-8f;
+constexpr int kTargetingStart = 20;  // iterations of a stage before lift targeting resumes
+constexpr int kStatusDiverged = -4;
+
+void stage_setup(FlowState& fs) {
+  Potential& p = fs.pot;
+  float qstar2 = (5.0f / 6.0f) * (1.0f / (fs.gas.EM * fs.gas.EM) + 0.2f);
+  p.RELA = (p.XS - p.XM) / (1.0f - qstar2);
+  p.RELB = p.XS - p.RELA;
+  if (p.F == 0.0f) p.DGHELD = p.DGHELD / (2.0f / fs.map.SIGMA);
+}
+
+[[noreturn]] void stop_diverged() {
+  Units& u = units();
+  u.write_line(kListing, kDiverged);
+  u.write_line(kBrief, kDiverged);
+  for (int unit : {1, kListing, kDumpIn, kDumpOut, kBrief, kHistory, kCouplingHistory, kGridData}) u.close(unit);
+  u.write(kCoefficients, kStatusRecord, kStatusDiverged);
+  u.close(kCoefficients);
+  throw RunStop("ITERATIVE PROCEDURE HAS DIVERGED", kExitDiverged);
+}
+
+bool converged(FlowState& fs) {
+  Potential& p = fs.pot;
+  float m = std::max(std::fabs(p.DGHELD), p.RESMAX);
+  if (m >= fs.run.TOL) return false;
+  return fs.run.IVP == 0 || fs.cpl.CHANGE < fs.cpl.VTOL;
+}
+
+}  // namespace
+
+void iteration_stage(FlowState& fs) {
+  RunControl& run = fs.run;
+  Potential& p = fs.pot;
+  bool viscous = run.IVP != 0;
+  int nvisc = std::max(fs.cpl.NVISC, 1);
+
+  if (run.MACHCHANGED != 0) {
+    run.MACHCHANGED = 0;
+    far_field_refresh(fs);
+  }
+  if (std::fabs(fs.ALP - fs.grid.ALPPREV) > kIncidenceChange) incidence_update(fs);
+  stage_setup(fs);
+  wake_distances(fs);
+  if (viscous) coupling_cycle(fs, 1);
+  if (run.ICL == 1) run.ALP0 = fs.ALP;
+  int block = 0;
+  units().write(kHistory, kHistoryHeading);
+  if (run.NFIELD == 0) p.IRES = p.KRES = 0;
+  run.ICL = -run.ICL;
+
+  int n = 1;
+  for (; n <= run.NS; ++n) {
+    if (n == (kTargetingStart / nvisc) * nvisc) run.ICL = std::abs(run.ICL);
+    p.CLEST = 2.0f * p.GAM / fs.map.SIGMA;
+    relaxation_sweep(fs);
+    units().write(kHistory, kHistoryLine, p.RESMAX, p.CLEST);
+    if (viscous) coupling_cycle(fs, 3);
+    if (run.ICL == 1) {
+      if (std::fabs(fs.ALP - run.ALP0) > kIncidenceChange && n / nvisc != block) incidence_update(fs);
+      block = n / nvisc;
+    }
+    if (!(p.RESMAX <= kDivergenceLimit)) stop_diverged();  // a NaN correction diverges too
+    if (converged(fs)) break;
+    p.DGHELD = p.F * p.DGHELD;
+    if (p.F != 0.0f) p.DGHELD = p.DGHELD / (p.F * p.F);
+  }
+
+  run.ICL = std::abs(run.ICL);
+  if (viscous) coupling_cycle(fs, 6);
+  run.IPRINT = viscous ? 0 : 1;
+  run.NFIELD += n - 1;
+}
+
+}  // namespace tarn

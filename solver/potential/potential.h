@@ -1,0 +1,21 @@
+// Potential-flow solver: the circle-plane grid and its constants, the
+// relaxation sweep of the full-potential equation and the iteration stage.
+#pragma once
+
+#include "flow_state.h"
+
+namespace tarn {
+
+// Grid counts and difference constants for NSG and MR (mode 1); NFIELD = 0.
+void grid_constants(FlowState& fs);
+// Circulation, angle tables and initial potential after the mapping (mode 2).
+void initialise_field(FlowState& fs);
+// x-positions of the wake points along the ray behind the trailing edge.
+void wake_distances(FlowState& fs);
+// One line-relaxation sweep with the circulation and far-field update.
+void relaxation_sweep(FlowState& fs);
+// One iteration stage of NS sweeps, with the viscous coupling calls, lift
+// targeting, history file, divergence stop and convergence test.
+void iteration_stage(FlowState& fs);
+
+}  // namespace tarn

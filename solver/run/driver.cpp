@@ -1,0 +1,270 @@
+// The run driver: start-up, the step loop over the iteration records of the
+// run-data file, and the end of the run.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "boundary_layer/boundary_layer.h"
+#include "geometry/geometry.h"
+#include "potential/potential.h"
+#include "results/results.h"
+#include "run.h"
+#include "units.h"
+
+namespace tarn {
+
+namespace {
+
+const Layout kRunName("(A8)");
+const Layout kName("(A12)");
+const Layout kFlag("(I1)");
+const Layout kTitle("(I5, A68)");
+const Layout kTitleLine("(' ', 4X, A68, 4X, 'IVP=', I5, /, 1X)");
+const Layout kCamber("(4F5.0)");
+const Layout kCamberLine(
+    "(/, ' CAMBER CORRECTION:  EM=', F5.3, 2X, 'CN=', F5.3, 2X, 'DELTA1=', F6.4, 2X, 'C/H=', F6.4, /)");
+const Layout kIteration("(2I5, 3F10.0, 4F5.0, I5)");
+const Layout kViscousOptions("(5I5, F5.0, F10.0, I5, 2F10.0)");
+const Layout kStepStatus("('+', 'NS ', I7, '    ITYP ', I3, '   EM ', F8.4, '     ALP ', F8.4, '     ')");
+const Layout kStepStatusShort("('+', 'NS ', I7, '    ITYP ', I3, 52X)");
+const Layout kStepHeading(
+    "(' EM = ', F5.4, 4X, 'ALP = ', F7.3, 4X, 'NSG = ', I3, '  K = ', I2, /,"
+    " ' NS = ', I3, 4X, 'ITYP = ', I2, 4X, 'EP=', F4.2, 4X, 'QCP=', F4.2)");
+const Layout kRelaxationHeading("(' XS = ', F4.2, 5X, ' XM = ', F4.2)");
+const Layout kStatusRecord("(I5)");
+
+constexpr float kDefaultDelta1 = 0.1309f;
+constexpr float kDefaultCH = 0.26f;
+constexpr float kSmallestMach = 1.0e-11f;
+constexpr int kStatusNormalEnd = 4;
+const std::string kBlankLine(50, ' ');
+
+void console_blank_line() { units().write_line(kConsoleOut, kBlankLine); }
+
+std::string trimmed(const std::string& s) {
+  size_t end = s.find_last_not_of(' ');
+  return end == std::string::npos ? std::string() : s.substr(0, end + 1);
+}
+
+// Start-up steps 2 to 5: banner, run name, names file and coefficient file.
+std::string ask_run_name() {
+  Units& u = units();
+  u.write_list(kConsoleOut, "TARN: steady transonic flow past an aerofoil,");
+  u.write_list(kConsoleOut, "full-potential equation with viscous coupling.");
+  u.write_line(kConsoleOut, " ");
+  u.write_list(kConsoleOut, "Enter name to be used for TARN input/output files - max 8 characters.");
+  u.write_list(kConsoleOut, "(File name extensions are attached by this program.)");
+  std::string reply;
+  if (u.read_values(kConsoleIn, kRunName, {reply}) != ReadStatus::kOk)
+    throw RunStop("no run name given on the console", kExitBadInput);
+  if (reply[0] == ' ') throw RunStop("First character must not be a space", kExitBadInput);
+  return run_name_from_reply(reply);
+}
+
+void open_run_files(const RunFiles& files) {
+  Units& u = units();
+  u.open(kRunData, files.entry[2], OpenStatus::kExisting);
+  u.open(kListing, files.entry[5], OpenStatus::kNewOrReplaced);
+  u.open(kHistory, files.entry[3], OpenStatus::kNewOrReplaced);
+  u.open(kCouplingHistory, files.entry[4], OpenStatus::kNewOrReplaced);
+  u.open(kBrief, files.entry[6], OpenStatus::kNewOrReplaced);
+  if (files.newrun == 1) u.open(kAerofoil, files.input, OpenStatus::kExisting);
+  if (files.newrun == 0) {
+    u.open(kDumpIn, files.input, OpenStatus::kExisting, Form::kUnformatted);
+    u.rewind(kDumpIn);
+  }
+  if (files.dumpflag == 1) {
+    u.open(kDumpOut, files.entry[8], OpenStatus::kNewOrReplaced, Form::kUnformatted);
+    u.rewind(kDumpOut);
+  }
+  if (files.gridflag == 1) u.open(kGridData, files.entry[7], OpenStatus::kNewOrReplaced);
+}
+
+// Start-up steps 7 and 8: the title and camber records.
+void read_head_records(FlowState& fs) {
+  Units& u = units();
+  RunControl& run = fs.run;
+  u.read(kRunData, kTitle, run.IVPSIGNED, run.TITLE);
+  for (int unit : {kListing, kBrief}) u.write(unit, kTitleLine, run.TITLE, run.IVPSIGNED);
+  u.read(kRunData, kCamber, run.EMC, run.CN, run.DELTA1, run.CH);
+  if (run.DELTA1 == 0.0f) run.DELTA1 = kDefaultDelta1;
+  if (run.CH == 0.0f) run.CH = kDefaultCH;
+  if (run.EMC > 0.0f) u.write(kListing, kCamberLine, run.EMC, run.CN, run.DELTA1, run.CH);
+  run.IVP = std::abs(run.IVPSIGNED);
+}
+
+struct IterationRecord {
+  int32_t NS = 0, ITYP = 0, follow = 0;
+  float EM = 0, ALP = 0, TOL = 0, XS = 0, XM = 0, EP = 0, QCP = 0;
+};
+
+// Step loop items 1 to 4: read the record, report it, apply what it restates.
+void take_iteration_record(FlowState& fs, IterationRecord& r) {
+  Units& u = units();
+  u.read(kRunData, kIteration, r.NS, r.ITYP, r.EM, r.ALP, r.TOL, r.XS, r.XM, r.EP, r.QCP, r.follow);
+  if (r.NS > 0 && r.ITYP > 0)
+    u.write(kConsoleOut, kStepStatus, r.NS, r.ITYP, r.EM, r.ALP);
+  else
+    u.write(kConsoleOut, kStepStatusShort, r.NS, r.ITYP);
+  console_blank_line();
+
+  RunControl& run = fs.run;
+  Potential& pot = fs.pot;
+  run.NS = r.NS;
+  run.ITYP = r.ITYP;
+  if (r.EM != 0.0f) {
+    fs.gas.EM = r.EM;
+    fs.ALP = r.ALP;
+    run.TOL = r.TOL;
+  }
+  if (r.XS != 0.0f) {
+    pot.XS = r.XS;
+    pot.XM = r.XM;
+    pot.EP = r.EP;
+    pot.QCP = r.QCP;
+  }
+  if (r.follow != 0)
+    u.read(kRunData, kViscousOptions, run.OPT1, run.OPT2, run.NFIELD, run.NP, run.NB, pot.F, pot.DGHELD,
+           run.ICL, run.CLC, run.RFA);
+  if (run.ITYP != 0) {
+    for (int unit : {kListing, kBrief}) {
+      if (run.NS != -1 && run.NS != 0 && run.NS != 1)
+        u.write(unit, kStepHeading, fs.gas.EM, fs.ALP, fs.grid.NSG, fs.grid.MR, run.NS, run.ITYP, pot.EP, pot.QCP);
+      if (pot.XS != 1.9f || pot.XM != 1.0f) u.write(unit, kRelaxationHeading, pot.XS, pot.XM);
+    }
+  }
+}
+
+void geometry_step(FlowState& fs) {
+  Grid& g = fs.grid;
+  int32_t ns = fs.run.NS;
+  if (ns > kMaxGridLines || ns % 2 != 0 || ns < 8)
+    throw RunStop("geometry step with NS = " + std::to_string(ns) +
+                      ": the number of grid lines must be even and between 8 and 160",
+                  kExitBadInput);
+  g.NSG = ns;
+  fs.run.NP = g.NSG + 1;
+  g.MR = g.NSG <= 100 ? 16 : 30;
+  grid_constants(fs);
+  geometry_and_mapping(fs, fs.run.EMC, fs.run.CN, fs.run.DELTA1, fs.run.CH);
+  initialise_field(fs);
+}
+
+// Dispatch on NS and ITYP. Returns false at the end of the run.
+bool dispatch(FlowState& fs) {
+  RunControl& run = fs.run;
+  if (run.NS == 0) {
+    if (run.ITYP == 0) return false;
+    if (run.ITYP < 0) {
+      run.ITYP = -run.ITYP;
+      write_dump(fs);
+    } else {
+      read_dump(fs);
+    }
+  } else if (run.NS > 0) {
+    if (run.ITYP == 0) geometry_step(fs);
+    else if (run.ITYP < 0) refine_mesh(fs);
+    else iteration_stage(fs);
+  } else {
+    if (run.ITYP > 0) {
+      run.NS = 0;
+      coarsen_mesh(fs);
+    } else if (run.ITYP < 0) {
+      run.NS = 0;
+    }
+  }
+  return true;
+}
+
+void end_of_run(FlowState& fs) {
+  Units& u = units();
+  fs.run.ITYP = 4;
+  fs.run.IPRINT = fs.run.IVP != 0 ? 0 : 1;
+  fs.ALP *= kDegPerRad;
+  results_operation(fs);
+  for (int unit : {1, kListing, kDumpIn}) u.close(unit);
+  u.write(kCoefficients, kStatusRecord, kStatusNormalEnd);
+  for (int unit : {kCoefficients, 23, 20, 25}) u.close(unit);
+}
+
+}  // namespace
+
+std::string run_name_from_reply(const std::string& reply) {
+  std::string name = reply.substr(0, 8);
+  size_t blank = name.find(' ');
+  return blank == std::string::npos ? name : name.substr(0, blank);
+}
+
+RunFiles read_names_file() {
+  Units& u = units();
+  RunFiles f;
+  for (int e = 1; e <= 8; ++e) {
+    u.read(kNames, kName, f.entry[e]);
+    f.entry[e] = trimmed(f.entry[e]);
+  }
+  u.read(kNames, kFlag, f.newrun);
+  if (f.newrun == 0 || f.newrun == 1) {
+    u.read(kNames, kName, f.input);
+    f.input = trimmed(f.input);
+  }
+  u.read(kNames, kFlag, f.dumpflag);
+  u.read(kNames, kFlag, f.gridflag);
+  return f;
+}
+
+void form_ep_weights(FlowState& fs) {
+  Potential& p = fs.pot;
+  p.EP1 = 1.0f + p.EP;
+  p.EP31 = 3.0f * p.EP + 1.0f;
+  p.EP32 = 3.0f * p.EP + 2.0f;
+  p.EP2 = p.EP + 2.0f;
+  p.EP21 = 2.0f * (1.0f + p.EP);
+}
+
+void form_gas_constants(FlowState& fs) {
+  Gas& g = fs.gas;
+  fs.run.NFIELD = 0;
+  g.EM = std::max(g.EM, kSmallestMach);
+  g.EMPREV = g.EM;
+  float em2 = g.EM * g.EM;
+  g.G1 = kGammaTerm;
+  g.A0 = 1.0f / em2 + g.G1;
+  g.CPF = 2.0f / (kGamma * em2);
+  g.A2 = g.G1 * em2;
+  g.A1 = 1.0f + g.A2;
+  g.A2CPF = 1.0f / (g.A2 * g.CPF);
+  g.BETA = std::sqrt(1.0f - em2);
+  fs.run.MACHCHANGED = 1;
+}
+
+void run_tarn(FlowState& fs) {
+  Units& u = units();
+  fs.run.ITERTOTAL = 0;
+  for (int32_t& flag : fs.bl.ONCE) flag = 0;
+  std::string name = ask_run_name();
+  u.open(kNames, name + ".NAM", OpenStatus::kExisting);
+  u.open(kCoefficients, name + ".SEP", OpenStatus::kNewOrReplaced);
+  RunFiles files = read_names_file();
+  open_run_files(files);
+  read_head_records(fs);
+  console_blank_line();
+
+  for (;;) {
+    IterationRecord rec;
+    take_iteration_record(fs, rec);
+    fs.ALP /= kDegPerRad;
+    if (fs.run.IVP != 0 && fs.run.NS > 0 && fs.run.ITYP == 3) fs.run.ITYP = 1;
+    if (fs.run.NS != 0) {
+      form_ep_weights(fs);
+      if (fs.gas.EM != fs.gas.EMPREV) form_gas_constants(fs);
+      fs.gas.QSTAR2 = fs.gas.A0 * 5.0f / 6.0f;
+    }
+    if (!dispatch(fs)) break;
+    fs.ALP *= kDegPerRad;
+    fs.run.ITYP = std::abs(fs.run.ITYP);
+    if (fs.run.ITYP >= 2) results_operation(fs);
+  }
+  end_of_run(fs);
+}
+
+}  // namespace tarn

@@ -1,0 +1,61 @@
+// Run control: the solver's main sequence, the names file, the flow-field
+// dump, incidence updates and the transfer between coarse and fine mesh.
+#pragma once
+
+#include <string>
+
+#include "flow_state.h"
+
+namespace tarn {
+
+// File units of a run.
+constexpr int kListing = 3;          // results listing
+constexpr int kBrief = 4;            // second listing
+constexpr int kNames = 7;            // names file
+constexpr int kHistory = 8;          // iteration history
+constexpr int kCouplingHistory = 9;  // coupling history
+constexpr int kDumpIn = 10;          // flow-field dump to continue from
+constexpr int kDumpOut = 11;         // flow-field dump to write
+constexpr int kCoefficients = 12;    // coefficient-record file NAME.SEP
+constexpr int kRunData = 14;         // run-data file
+constexpr int kAerofoil = 17;        // aerofoil data file
+constexpr int kGridData = 19;        // grid-data file
+
+// What the names file says about a run.
+struct RunFiles {
+  std::string entry[9];   // entries 1 ... 8 (index 0 unused)
+  int newrun = 0;         // 1 new run, 0 continuation
+  std::string input;      // aerofoil data file or dump to continue from
+  int dumpflag = 0;
+  int gridflag = 0;
+};
+
+// Whole run: prompts for the run name on the console, then executes the
+// run-data file step by step. Throws RunStop when the run ends early.
+void run_tarn(FlowState& fs);
+
+// Reads the twelve records of the names file from unit 7.
+RunFiles read_names_file();
+// Run name as typed: the characters before the first blank (at most 8).
+std::string run_name_from_reply(const std::string& reply);
+
+// Gas constants for the present EM (raised to 1.0E-11 when smaller).
+void form_gas_constants(FlowState& fs);
+void form_ep_weights(FlowState& fs);
+
+// Angle tables and far field.
+float angle(float y, float x);
+void incidence_update(FlowState& fs);
+void table_completion(FlowState& fs);
+void far_field_refresh(FlowState& fs);
+
+// Mesh transfer.
+void refine_mesh(FlowState& fs);
+void coarsen_mesh(FlowState& fs);
+void shuffle(FlowState& fs, float* a, int m, int stride, float factor);
+
+// Flow-field dump.
+void write_dump(FlowState& fs);
+void read_dump(FlowState& fs);
+
+}  // namespace tarn

@@ -1,0 +1,177 @@
+// The solver's run driver: run name, names file, step loop, headings,
+// console status lines and the end-of-run status record.
+#include <gtest/gtest.h>
+
+#include "run/run.h"
+#include "run_files.h"
+#include "run_stop.h"
+#include "support.h"
+
+namespace tarn {
+namespace {
+
+using test::lines_of;
+using test::read_file;
+using test::RunSpec;
+using test::TempDir;
+
+bool contains(const std::vector<std::string>& lines, const std::string& want) {
+  for (const auto& l : lines)
+    if (l == want) return true;
+  return false;
+}
+
+TEST(RunName, CharactersBeforeTheFirstBlankUpToEight) {
+  EXPECT_EQ(run_name_from_reply("AB CD   "), "AB");
+  EXPECT_EQ(run_name_from_reply("A       "), "A");
+  EXPECT_EQ(run_name_from_reply("ABCDEFGH"), "ABCDEFGH");
+  EXPECT_EQ(run_name_from_reply("ABCDEFGHIJ"), "ABCDEFGH");
+}
+
+TEST(Driver, ReplyWithBlankInsideUsesTheFirstWordForTheFiles) {
+  TempDir dir;
+  RunSpec spec;
+  spec.name = "AB";
+  spec.nsc = 2;
+  spec.nsf = 2;
+  test::write_new_run(dir.path(), spec);
+  auto r = test::run_program("tarn", dir.path(), "AB CD\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(test::file_exists(dir.file("AB.SEP")));
+  EXPECT_TRUE(test::file_exists(dir.file("AB.FUL")));
+}
+
+TEST(Driver, RunNameStartingWithABlankStopsTheRun) {
+  TempDir dir;
+  auto r = test::run_program("tarn", dir.path(), " AB\n");
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("First character must not be a space"), std::string::npos);
+}
+
+TEST(Driver, MissingNamesFileStopsWithoutAStatusRecord) {
+  TempDir dir;
+  auto r = test::run_program("tarn", dir.path(), "NONE\n");
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("NONE.NAM"), std::string::npos);
+  EXPECT_FALSE(test::file_exists(dir.file("NONE.SEP")));
+}
+
+TEST(Driver, TruncatedRunDataFileStopsWithoutAStatusRecord) {
+  TempDir dir;
+  RunSpec spec;
+  test::write_new_run(dir.path(), spec);
+  std::string tin = test::run_data_file(spec);
+  test::write_file(dir.file("CASE1.TIN"), tin.substr(0, tin.size() / 2));
+  auto r = test::run_program("tarn", dir.path(), "CASE1\n");
+  EXPECT_EQ(r.status, kExitBadInput);
+  EXPECT_NE(r.err.find("unit 14"), std::string::npos);
+  EXPECT_EQ(read_file(dir.file("CASE1.SEP")).find("    4"), std::string::npos);
+}
+
+// A viscous new run with all the set-up program's defaults walks every step.
+class DefaultViscousRun : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempDir;
+    RunSpec spec;
+    test::write_new_run(dir_->path(), spec);
+    result_ = new test::ProgramResult(test::run_program("tarn", dir_->path(), "CASE1\n"));
+  }
+  static void TearDownTestSuite() {
+    delete result_;
+    delete dir_;
+  }
+  static TempDir* dir_;
+  static test::ProgramResult* result_;
+};
+TempDir* DefaultViscousRun::dir_ = nullptr;
+test::ProgramResult* DefaultViscousRun::result_ = nullptr;
+
+TEST_F(DefaultViscousRun, EndsNormallyWithStatusRecordFour) {
+  EXPECT_EQ(result_->status, 0) << result_->err;
+  auto sep = lines_of(read_file(dir_->file("CASE1.SEP")));
+  ASSERT_FALSE(sep.empty());
+  EXPECT_EQ(sep.back(), "    4");
+}
+
+TEST_F(DefaultViscousRun, BothListingsOpenWithTheTitleAndIvp) {
+  std::string title = "NACA 0012 TEST RUN" + std::string(50, ' ');
+  for (const char* ext : {".FUL", ".BRF"}) {
+    auto lines = lines_of(read_file(dir_->file(std::string("CASE1") + ext)));
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "     " + title + "    IVP=    4");
+    EXPECT_EQ(lines[1], " ");
+  }
+}
+
+TEST_F(DefaultViscousRun, EachStageIsHeadedOnBothListings) {
+  for (const char* ext : {".FUL", ".BRF"}) {
+    auto lines = lines_of(read_file(dir_->file(std::string("CASE1") + ext)));
+    EXPECT_TRUE(contains(lines, " NS = 100    ITYP =  1    EP=0.80    QCP=0.25")) << ext;
+    EXPECT_TRUE(contains(lines, " EM = .7500    ALP =   2.000    NSG = 160  K = 30")) << ext;
+    EXPECT_TRUE(contains(lines, " NS = 200    ITYP =  1    EP=0.80    QCP=0.25")) << ext;
+    EXPECT_TRUE(contains(lines, " IVP = 4    NVISC =   5    GVISC = 0.075")) << ext;
+  }
+  auto full = lines_of(read_file(dir_->file("CASE1.FUL")));
+  EXPECT_TRUE(contains(full, " R =  0.600E+07    TRANSITION PTS   XTU =    0.050   XTL =    0.050"));
+}
+
+TEST_F(DefaultViscousRun, ConsoleShowsEveryStepStatusLine) {
+  const std::string& out = result_->out;
+  for (const char* status : {"NS     160    ITYP   0", "NS      -1    ITYP   1",
+                             "NS     100    ITYP   1   EM   0.7500     ALP   2.0000", "NS       1    ITYP  -1",
+                             "NS     200    ITYP   1   EM   0.7500     ALP   2.0000", "NS       0    ITYP  -1",
+                             "NS       0    ITYP   0"})
+    EXPECT_NE(out.find(std::string("\r") + status), std::string::npos) << status;
+  EXPECT_NE(out.find("    300 = running total of potential field iterations"), std::string::npos);
+  EXPECT_NE(out.find("Enter name to be used for TARN input/output files - max 8 characters."), std::string::npos);
+}
+
+TEST_F(DefaultViscousRun, IterationHistoryHasAHeadingPerStageAndALinePerSweep) {
+  auto lines = lines_of(read_file(dir_->file("CASE1.IEH")));
+  int headings = 0;
+  for (const auto& l : lines) headings += l == "  RES         CL";
+  EXPECT_EQ(headings, 2);
+  EXPECT_EQ(lines.size(), 2u + 300u);
+}
+
+TEST(Driver, GeometryStepOfHundredLinesUsesSixteenRadialIntervals) {
+  TempDir dir;
+  RunSpec spec;
+  spec.nsg = 100;
+  spec.nsc = 0;
+  spec.nsf = 2;
+  spec.viscous = false;
+  test::write_new_run(dir.path(), spec);
+  auto r = test::run_program("tarn", dir.path(), "CASE1\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  auto lines = lines_of(read_file(dir.file("CASE1.FUL")));
+  EXPECT_TRUE(contains(lines, " EM = .7500    ALP =   2.000    NSG = 100  K = 16"));
+}
+
+TEST(Driver, RecordWithZeroMachAndRelaxationKeepsThePreviousValues) {
+  TempDir dir;
+  RunSpec spec;
+  spec.viscous = false;
+  spec.nsc = 0;
+  spec.nsf = 2;
+  spec.xs = 1.8f;
+  test::write_new_run(dir.path(), spec);
+  // A further stage whose record restates nothing: EM = 0 and XS = 0.
+  std::string tin = test::run_data_file(spec);
+  tin.insert(tin.rfind("    0   -1"), "    2    1\n");
+  test::write_file(dir.file("CASE1.TIN"), tin);
+  auto r = test::run_program("tarn", dir.path(), "CASE1\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  auto lines = lines_of(read_file(dir.file("CASE1.BRF")));
+  int xs_lines = 0, em_lines = 0;
+  for (const auto& l : lines) {
+    xs_lines += l == " XS = 1.80      XM = 1.00";
+    em_lines += l == " EM = .7500    ALP =   2.000    NSG = 160  K = 30";
+  }
+  EXPECT_EQ(em_lines, 2);  // both stages, the second with the kept EM and ALP
+  EXPECT_EQ(xs_lines, 3);  // both stages and the dump step (NS = 0 still shows XS)
+}
+
+}  // namespace
+}  // namespace tarn

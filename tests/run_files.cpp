@@ -1,0 +1,70 @@
+#include "run_files.h"
+
+#include <vector>
+
+#include "records.h"
+#include "support.h"
+
+namespace tarn::test {
+
+namespace {
+
+std::string records(const char* layout, const std::vector<Value>& values) {
+  std::string out;
+  for (const auto& r : format_records(Layout(layout), values)) out += r + "\n";
+  return out;
+}
+
+std::string iteration(int ns, int ityp, float em, float alp, const RunSpec& s, int follow) {
+  return records("(2I5, 3F10.4, 4F5.3, I5)", {ns, ityp, em, alp, 0.0f, s.xs, s.xm, s.ep, s.qcp, follow});
+}
+
+std::string stage(const RunSpec& s, int ns, int np, float gvisc, int nvisc, int print) {
+  float em = s.icl == 1 && s.viscous ? 0.0f : s.em;
+  float alp = s.icl == 1 && s.viscous ? 0.0f : s.alp;
+  std::string out = iteration(ns, 1, em, alp, s, 1);
+  out += records("(5I5, F5.2, F10.5, I5, 2F10.4)",
+                 {1, 1, 0, np, 1, 1.0f, 0.0f, s.viscous ? s.icl : 0, s.viscous ? s.clc : 0.0f, 0.5f});
+  if (s.viscous) {
+    out += records("(2F10.4, I5, E10.3, 3F10.4, I5)", {gvisc, 0.001f, print, s.r, s.xtu, s.xtl, 0.05f, 1});
+    out += records("(3I5, 2F10.7)", {2 * nvisc, nvisc, 0, 0.0f, 0.0f});
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string names_file(const RunSpec& s) {
+  std::string out;
+  for (const char* ext : {".NAM", ".TIN", ".IEH", ".VEH", ".FUL", ".BRF", ".GRD", ".UNF"}) out += s.name + ext + "\n";
+  out += "1\n";
+  out += records("(A12)", {s.aerofoil + std::string(12 - s.aerofoil.size(), ' ')});
+  out += std::string(s.dump ? "1" : "0") + "\n" + (s.grid ? "1" : "0") + "\n";
+  return out;
+}
+
+std::string run_data_file(const RunSpec& s) {
+  std::string title = s.title + std::string(68 - s.title.size(), ' ');
+  std::string out = records("(I5, A68)", {s.viscous ? 4 : 0, title});
+  out += " \n";
+  out += iteration(s.nsg, 0, s.em, s.alp, s, 0);
+  out += records("(5I1, 2I5, F10.6, F10.2)", {1, 1, 0, 0, 0, 30, 1, 0.000001f, 100.0f});
+  out += records("(2I5)", {1000, 1});
+  if (s.nsc > 0) {
+    out += records("(2I5)", {-1, 1});
+    out += stage(s, s.nsc, s.nsg / 2 + 1, s.gviscc, s.nviscc, 0);
+    out += records("(2I5)", {1, -1});
+  }
+  out += stage(s, s.nsf, s.nsg + 1, s.gviscf, s.nviscf, 1);
+  if (s.dump) out += records("(2I5)", {0, -1});
+  out += records("(2I5)", {0, 0});
+  return out;
+}
+
+void write_new_run(const std::string& dir, const RunSpec& s) {
+  write_file(dir + "/" + s.name + ".NAM", names_file(s));
+  write_file(dir + "/" + s.name + ".TIN", run_data_file(s));
+  write_file(dir + "/" + s.aerofoil, run_program("nacagen", dir, "", "0012").out);
+}
+
+}  // namespace tarn::test

@@ -1,0 +1,73 @@
+#include "support.h"
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace tarn::test {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "tarn-test-XXXXXX").string();
+  if (!mkdtemp(&pattern[0])) throw std::runtime_error("cannot make a temporary folder");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+ProgramResult run_program(const std::string& program, const std::string& dir, const std::string& input,
+                          const std::string& args) {
+  write_file(dir + "/.stdin", input);
+  std::string cmd = "cd '" + dir + "' && '" + std::string(TARN_BIN_DIR) + "/" + program + "' " + args +
+                    " < .stdin > .stdout 2> .stderr";
+  int raw = std::system(cmd.c_str());
+  ProgramResult r;
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  r.out = read_file(dir + "/.stdout");
+  r.err = read_file(dir + "/.stderr");
+  return r;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void write_file(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+bool file_exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+std::string shared_dir() {
+  std::string dir = TARN_SHARED_DIR;
+  return file_exists(dir + "/aerofoils") ? dir : std::string();
+}
+
+std::string shared_file(const std::string& relative) {
+  std::string dir = shared_dir();
+  return dir.empty() ? std::string() : dir + "/" + relative;
+}
+
+}  // namespace tarn::test

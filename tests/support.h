@@ -1,0 +1,43 @@
+// Helpers for the tests: temporary run folders, running the real programs,
+// reading their files and finding the shared reference data.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tarn::test {
+
+// A temporary folder removed at the end of the test.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+struct ProgramResult {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs one of the built programs ("tarn", "tarnprep", "nacagen") in a folder
+// with the given standard input and arguments.
+ProgramResult run_program(const std::string& program, const std::string& dir, const std::string& input,
+                          const std::string& args = "");
+
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& text);
+bool file_exists(const std::string& path);
+std::vector<std::string> lines_of(const std::string& text);
+
+// The shared reference data, or an empty string when it is not present.
+std::string shared_dir();
+std::string shared_file(const std::string& relative);
+
+}  // namespace tarn::test
