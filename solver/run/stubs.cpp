@@ -10,7 +10,5 @@ void far_field_refresh(FlowState&) {}
 void refine_mesh(FlowState&) {}
 void coarsen_mesh(FlowState&) {}
 void shuffle(FlowState&, float*, int, int, float) {}
-void write_dump(FlowState&) {}
-void read_dump(FlowState&) {}
 
 }  // namespace tarn
