@@ -108,7 +108,7 @@ TEST_F(DefaultViscousRun, EachStageIsHeadedOnBothListings) {
   for (const char* ext : {".FUL", ".BRF"}) {
     auto lines = lines_of(read_file(dir_->file(std::string("CASE1") + ext)));
     EXPECT_TRUE(contains(lines, " NS = 100    ITYP =  1    EP=0.80    QCP=0.25")) << ext;
-    EXPECT_TRUE(contains(lines, " EM = .7500    ALP =   2.000    NSG = 160  K = 30")) << ext;
+    EXPECT_TRUE(contains(lines, " EM = .3000    ALP =   2.000    NSG = 160  K = 30")) << ext;
     EXPECT_TRUE(contains(lines, " NS = 200    ITYP =  1    EP=0.80    QCP=0.25")) << ext;
     EXPECT_TRUE(contains(lines, " IVP = 4    NVISC =   5    GVISC = 0.075")) << ext;
   }
@@ -119,8 +119,8 @@ TEST_F(DefaultViscousRun, EachStageIsHeadedOnBothListings) {
 TEST_F(DefaultViscousRun, ConsoleShowsEveryStepStatusLine) {
   const std::string& out = result_->out;
   for (const char* status : {"NS     160    ITYP   0", "NS      -1    ITYP   1",
-                             "NS     100    ITYP   1   EM   0.7500     ALP   2.0000", "NS       1    ITYP  -1",
-                             "NS     200    ITYP   1   EM   0.7500     ALP   2.0000", "NS       0    ITYP  -1",
+                             "NS     100    ITYP   1   EM   0.3000     ALP   2.0000", "NS       1    ITYP  -1",
+                             "NS     200    ITYP   1   EM   0.3000     ALP   2.0000", "NS       0    ITYP  -1",
                              "NS       0    ITYP   0"})
     EXPECT_NE(out.find(std::string("\r") + status), std::string::npos) << status;
   EXPECT_NE(out.find("    300 = running total of potential field iterations"), std::string::npos);
@@ -146,7 +146,7 @@ TEST(Driver, GeometryStepOfHundredLinesUsesSixteenRadialIntervals) {
   auto r = test::run_program("tarn", dir.path(), "CASE1\n");
   ASSERT_EQ(r.status, 0) << r.err;
   auto lines = lines_of(read_file(dir.file("CASE1.FUL")));
-  EXPECT_TRUE(contains(lines, " EM = .7500    ALP =   2.000    NSG = 100  K = 16"));
+  EXPECT_TRUE(contains(lines, " EM = .3000    ALP =   2.000    NSG = 100  K = 16"));
 }
 
 TEST(Driver, RecordWithZeroMachAndRelaxationKeepsThePreviousValues) {
@@ -167,7 +167,7 @@ TEST(Driver, RecordWithZeroMachAndRelaxationKeepsThePreviousValues) {
   int xs_lines = 0, em_lines = 0;
   for (const auto& l : lines) {
     xs_lines += l == " XS = 1.80      XM = 1.00";
-    em_lines += l == " EM = .7500    ALP =   2.000    NSG = 160  K = 30";
+    em_lines += l == " EM = .3000    ALP =   2.000    NSG = 160  K = 30";
   }
   EXPECT_EQ(em_lines, 2);  // both stages, the second with the kept EM and ALP
   EXPECT_EQ(xs_lines, 3);  // both stages and the dump step (NS = 0 still shows XS)

@@ -14,7 +14,7 @@ struct RunSpec {
   bool dump = true;
   bool grid = false;
   int nsg = 160, nsc = 100, nsf = 200;
-  float em = 0.75f, alp = 2.0f;
+  float em = 0.3f, alp = 2.0f;
   float xs = 1.9f, xm = 1.0f, ep = 0.8f, qcp = 0.25f;
   int icl = 0;
   float clc = 0.0f;

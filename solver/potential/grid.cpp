@@ -1,5 +1,7 @@
 // The circle-plane grid: counts, difference constants, radial tables and the
 // initial potential field.
+#include <cmath>
+
 #include "potential.h"
 #include "run/run.h"
 
@@ -36,6 +38,55 @@ void grid_constants(FlowState& fs) {
     g.R(k) = k <= mr ? 1.0f / s : 0.0f;
   }
   fs.run.NFIELD = 0;
+}
+
+}  // namespace tarn
+
+namespace tarn {
+
+// Initial field: the compressible vortex of the lift estimate 2 pi sin(ae)/beta
+// plus the disturbance of the uniform stream by the circle, s cos(theta).
+void initialise_field(FlowState& fs) {
+  Grid& g = fs.grid;
+  Potential& p = fs.pot;
+  int n = g.NSG;
+  float ae = fs.ALP + fs.map.ROT;
+  float beta = fs.gas.BETA;
+  p.GAM = kPi * fs.map.SIGMA * std::sin(ae) / beta;
+  p.CLEST = kTwoPi * std::sin(ae) / beta;
+
+  float cae = std::cos(ae), sae = std::sin(ae);
+  for (int i = 1; i <= n; ++i) {
+    float theta = static_cast<float>(i - 1) * g.DTH;
+    float c = std::cos(theta), s = std::sin(theta);
+    g.COS(i) = cae * c - sae * s;
+    g.SIN(i) = sae * c + cae * s;
+  }
+  table_completion(fs);
+
+  for (int k = 1; k <= g.MR1; ++k)
+    for (int i = 1; i <= g.N2; ++i) p.P(i, k) = p.GAM * g.FF(i) * g.RTWOPI + g.RT(k) * g.COS(i);
+  g.FF(n + 1) = kTwoPi + g.FF(1);
+  g.FF(n + 2) = kTwoPi + g.FF(2);
+  for (int k = 1; k <= g.MR1; ++k) {
+    p.P(n + 1, k) = p.GAM + p.P(1, k);
+    p.P(n + 2, k) = p.GAM + p.P(2, k);
+  }
+}
+
+// Wake points along the ray behind the trailing edge: the physical distance
+// integrated outward from the trailing edge (x = 1) by the trapezoidal rule,
+// |dz/ds| = sqrt(H) r^2 / sigma.
+void wake_distances(FlowState& fs) {
+  Grid& g = fs.grid;
+  Field& h = fs.pot.H;
+  RVec<kWake>& xw = fs.res.XW;
+  xw(1) = 1.0f;
+  for (int k = 2; k <= g.MR; ++k) {
+    float r0 = g.R(k - 1), r1 = g.R(k);
+    xw(k) = xw(k - 1) -
+            0.5f * g.DS * (std::sqrt(h(1, k - 1)) * r0 * r0 + std::sqrt(h(1, k)) * r1 * r1) / fs.map.SIGMA;
+  }
 }
 
 }  // namespace tarn

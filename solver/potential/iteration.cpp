@@ -49,6 +49,8 @@ bool converged(FlowState& fs) {
 
 }  // namespace
 
+bool correction_diverged(float resmax) { return !(resmax <= kDivergenceLimit); }
+
 void iteration_stage(FlowState& fs) {
   RunControl& run = fs.run;
   Potential& p = fs.pot;
@@ -80,7 +82,7 @@ void iteration_stage(FlowState& fs) {
       if (std::fabs(fs.ALP - run.ALP0) > kIncidenceChange && n / nvisc != block) incidence_update(fs);
       block = n / nvisc;
     }
-    if (!(p.RESMAX <= kDivergenceLimit)) stop_diverged();  // a NaN correction diverges too
+    if (correction_diverged(p.RESMAX)) stop_diverged();
     if (converged(fs)) break;
     p.DGHELD = p.F * p.DGHELD;
     if (p.F != 0.0f) p.DGHELD = p.DGHELD / (p.F * p.F);

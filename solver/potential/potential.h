@@ -14,6 +14,11 @@ void initialise_field(FlowState& fs);
 void wake_distances(FlowState& fs);
 // One line-relaxation sweep with the circulation and far-field update.
 void relaxation_sweep(FlowState& fs);
+// Jump of the potential across the cut at radial index k due to the viscous
+// wake: its displacement term SIGMA1 and vortex terms SIGMA2, SIGMA3.
+float wake_jump(const FlowState& fs, int k);
+// A largest correction above 10 (or not a number) means the field diverged.
+bool correction_diverged(float resmax);
 // One iteration stage of NS sweeps, with the viscous coupling calls, lift
 // targeting, history file, divergence stop and convergence test.
 void iteration_stage(FlowState& fs);
