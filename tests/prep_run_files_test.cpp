@@ -19,15 +19,17 @@ void prepare(const TempDir& dir, const Answers& a) {
   ASSERT_EQ(r.status, 0) << r.err << r.out;
 }
 
-const char* const kDefaultStages =
-    "   -1    1\n"
-    "  100    1    0.7500    2.0000    0.00001.9001.0000.8000.250    1\n"
-    "    1    1    0   81    1 1.00   0.00000    0    0.0000    0.5000\n"
+// Records that recur in several runs: the title and camber records of a
+// viscous run, the eight file names of run CASE1, the mapping control with the closing subdivision pair, and
+// the default boundary-layer and coupling records of each mesh.
+const std::string kViscousHead = "    4" + padded_title("NACA 0012 DEFAULT RUN") + "\n \n";
+const std::string kCase1Files =
+    "CASE1.NAM\nCASE1.TIN\nCASE1.IEH\nCASE1.VEH\nCASE1.FUL\nCASE1.BRF\nCASE1.GRD\nCASE1.UNF\n";
+const std::string kMapping = "11000   30    1  0.000001    100.00\n 1000    1\n";
+const std::string kCoarseLayer =
     "    0.1500    0.0010    0 0.600E+07    0.0500    0.0500    0.0500    1\n"
-    "   10    5    0 0.0000000 0.0000000\n"
-    "    1   -1\n"
-    "  200    1    0.7500    2.0000    0.00001.9001.0000.8000.250    1\n"
-    "    1    1    0  161    1 1.00   0.00000    0    0.0000    0.5000\n"
+    "   10    5    0 0.0000000 0.0000000\n";
+const std::string kFineLayer =
     "    0.0750    0.0010    1 0.600E+07    0.0500    0.0500    0.0500    1\n"
     "   10    5    0 0.0000000 0.0000000\n";
 
@@ -35,18 +37,22 @@ TEST(PrepRunFiles, DefaultViscousNewRunWritesEveryRecordOfBothStages) {
   TempDir dir;
   prepare(dir, Answers{});
   EXPECT_EQ(read_file(dir.file("CASE1.NAM")),
-            "CASE1.NAM\nCASE1.TIN\nCASE1.IEH\nCASE1.VEH\nCASE1.FUL\nCASE1.BRF\nCASE1.GRD\nCASE1.UNF\n"
-            "1\n"
-            "NACA0012.DAT\n"
-            "1\n"
-            "0\n");
+            kCase1Files +
+                "1\n"
+                "NACA0012.DAT\n"
+                "1\n"
+                "0\n");
   EXPECT_EQ(read_file(dir.file("CASE1.TIN")),
-            "    4" + padded_title("NACA 0012 DEFAULT RUN") + "\n" +
-                " \n"
-                "  160    0    0.7500    2.0000    0.00001.9001.0000.8000.250    0\n"
-                "11000   30    1  0.000001    100.00\n"
-                " 1000    1\n" +
-                kDefaultStages +
+            kViscousHead +
+                "  160    0    0.7500    2.0000    0.00001.9001.0000.8000.250    0\n" + kMapping +
+                "   -1    1\n"
+                "  100    1    0.7500    2.0000    0.00001.9001.0000.8000.250    1\n"
+                "    1    1    0   81    1 1.00   0.00000    0    0.0000    0.5000\n" +
+                kCoarseLayer +
+                "    1   -1\n"
+                "  200    1    0.7500    2.0000    0.00001.9001.0000.8000.250    1\n"
+                "    1    1    0  161    1 1.00   0.00000    0    0.0000    0.5000\n" +
+                kFineLayer +
                 "    0   -1\n"
                 "    0    0\n");
   EXPECT_EQ(read_file(dir.file("CASE1.SIR")), "CASE1\n");
@@ -68,14 +74,13 @@ TEST(PrepRunFiles, NoCoarseIterationsDropsTheWholeCoarseBlock) {
   for (int k = 0; k < 11; ++k) a.defaults += "\nD";
   prepare(dir, a);
   EXPECT_EQ(read_file(dir.file("CASE1.NAM")),
-            "CASE1.NAM\nCASE1.TIN\nCASE1.IEH\nCASE1.VEH\nCASE1.FUL\nCASE1.BRF\nCASE1.GRD\nCASE1.UNF\n"
-            "1\n"
-            "N12.D       \n"
-            "0\n"
-            "1\n");
+            kCase1Files +
+                "1\n"
+                "N12.D       \n"
+                "0\n"
+                "1\n");
   EXPECT_EQ(read_file(dir.file("CASE1.TIN")),
-            "    4" + padded_title("NACA 0012 DEFAULT RUN") + "\n" +
-                " \n"
+            kViscousHead +
                 "  160    0    0.8000   -1.5000    0.00001.9001.0000.8000.250    0\n"
                 "01000   30    1  0.000001    100.00\n"
                 " 1000    1\n"
@@ -95,21 +100,17 @@ TEST(PrepRunFiles, RequiredLiftLeavesMachAndIncidenceToTheFirstIterationRecord) 
   a.clc = "0.5";
   prepare(dir, a);
   EXPECT_EQ(read_file(dir.file("CASE1.TIN")),
-            "    4" + padded_title("NACA 0012 DEFAULT RUN") + "\n" +
-                " \n"
-                "  160    0    0.7000    1.0000    0.00001.9001.0000.8000.250    0\n"
-                "11000   30    1  0.000001    100.00\n"
-                " 1000    1\n"
+            kViscousHead +
+                "  160    0    0.7000    1.0000    0.00001.9001.0000.8000.250    0\n" +
+                kMapping +
                 "   -1    1\n"
                 "  100    1    0.0000    0.0000    0.00001.9001.0000.8000.250    1\n"
-                "    1    1    0   81    1 1.00   0.00000    1    0.5000    0.5000\n"
-                "    0.1500    0.0010    0 0.600E+07    0.0500    0.0500    0.0500    1\n"
-                "   10    5    0 0.0000000 0.0000000\n"
+                "    1    1    0   81    1 1.00   0.00000    1    0.5000    0.5000\n" +
+                kCoarseLayer +
                 "    1   -1\n"
                 "  200    1    0.0000    0.0000    0.00001.9001.0000.8000.250    1\n"
-                "    1    1    0  161    1 1.00   0.00000    1    0.5000    0.5000\n"
-                "    0.0750    0.0010    1 0.600E+07    0.0500    0.0500    0.0500    1\n"
-                "   10    5    0 0.0000000 0.0000000\n"
+                "    1    1    0  161    1 1.00   0.00000    1    0.5000    0.5000\n" +
+                kFineLayer +
                 "    0   -1\n"
                 "    0    0\n");
 }
@@ -123,19 +124,16 @@ TEST(PrepRunFiles, ViscousContinuationWithRequiredLiftSetsTheFlowInTheCoarseStag
   a.clc = "-0.4";
   prepare(dir, a);
   EXPECT_EQ(read_file(dir.file("CASE1.TIN")),
-            "    4" + padded_title("NACA 0012 DEFAULT RUN") + "\n" +
-                " \n"
+            kViscousHead +
                 "    0    1\n"
                 "   -1    1\n"
                 "  100    1    0.7500    2.0000    0.00001.9001.0000.8000.250    1\n"
-                "    1    1    0   81    1 1.00   0.00000    1   -0.4000    0.5000\n"
-                "    0.1500    0.0010    0 0.600E+07    0.0500    0.0500    0.0500    1\n"
-                "   10    5    0 0.0000000 0.0000000\n"
+                "    1    1    0   81    1 1.00   0.00000    1   -0.4000    0.5000\n" +
+                kCoarseLayer +
                 "    1   -1\n"
                 "  200    1    0.0000    0.0000    0.00001.9001.0000.8000.250    1\n"
-                "    1    1    0  161    1 1.00   0.00000    1   -0.4000    0.5000\n"
-                "    0.0750    0.0010    1 0.600E+07    0.0500    0.0500    0.0500    1\n"
-                "   10    5    0 0.0000000 0.0000000\n"
+                "    1    1    0  161    1 1.00   0.00000    1   -0.4000    0.5000\n" +
+                kFineLayer +
                 "    0   -1\n"
                 "    0    0\n");
 }
@@ -177,9 +175,8 @@ TEST(PrepRunFiles, InviscidNewRunCarriesViscousOptionsWithoutLiftTarget) {
   EXPECT_EQ(read_file(dir.file("CASE1.TIN")),
             "    0" + padded_title("NACA 0012 DEFAULT RUN") + "\n" +
                 " \n"
-                "   96    0    0.7500    2.0000    0.00001.9001.0000.8000.250    0\n"
-                "11000   30    1  0.000001    100.00\n"
-                " 1000    1\n"
+                "   96    0    0.7500    2.0000    0.00001.9001.0000.8000.250    0\n" +
+                kMapping +
                 "   -1    1\n"
                 "  100    1    0.7500    2.0000    0.00001.9001.0000.8000.250    1\n"
                 "    1    1    0   49    1 1.00   0.00000    0    0.0000    0.5000\n"
@@ -211,11 +208,9 @@ TEST(PrepRunFiles, ChangedParametersReachEveryRecordThatCarriesThem) {
       "c\n0";                 // QCP
   prepare(dir, a);
   EXPECT_EQ(read_file(dir.file("CASE1.TIN")),
-            "    4" + padded_title("NACA 0012 DEFAULT RUN") + "\n" +
-                " \n"
-                "   98    0    0.7500    2.0000    0.00002.0000.5000.0000.000    0\n"
-                "11000   30    1  0.000001    100.00\n"
-                " 1000    1\n"
+            kViscousHead +
+                "   98    0    0.7500    2.0000    0.00002.0000.5000.0000.000    0\n" +
+                kMapping +
                 "   -1    1\n"
                 "   50    1    0.7500    2.0000    0.00002.0000.5000.0000.000    1\n"
                 "    1    1    0   50    1 1.00   0.00000    0    0.0000    0.5000\n"
