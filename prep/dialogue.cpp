@@ -2,6 +2,8 @@
 // checked and asked again until it is acceptable. The answers are kept in
 // memory and the run files are written only once the dialogue is complete,
 // so a dialogue cut short leaves the files of an earlier set-up untouched.
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <limits>
 #include <vector>
@@ -26,6 +28,7 @@ constexpr float kMinMach = 0.05f, kMaxMach = 0.95f;
 constexpr float kMaxIncidence = 20.0f;  // degrees either way
 constexpr float kMinReynoldsMillions = 0.1f;
 constexpr float kMillion = 1000000.0f;
+constexpr float kMaxReynoldsMillions = std::numeric_limits<float>::max() / kMillion;
 constexpr float kMinTransition = 0.01f, kMaxTransition = 1.0f;
 constexpr size_t kAerofoilField = 12;
 
@@ -46,12 +49,14 @@ void tell(const std::vector<const char*>& lines) {
 void tell(const char* text) { tell(std::vector<const char*>{text}); }
 
 // Reads one console line under a layout. False when a field cannot take its
-// characters; the end of input stops the program, since asking again could
-// never be answered.
+// characters, or holds a number too large for a real; the end of input stops
+// the program, since asking again could never be answered.
 bool read_answer(const Layout& layout, const std::vector<Target>& targets) {
   ReadStatus status = units().read_values(kConsoleIn, layout, targets);
   if (status == ReadStatus::kEnd) throw RunStop(kEndOfInput, kExitBadInput);
-  return status == ReadStatus::kOk;
+  if (status != ReadStatus::kOk) return false;
+  return std::all_of(targets.begin(), targets.end(),
+                     [](const Target& t) { return t.kind != Target::kReal || std::isfinite(*t.r); });
 }
 
 char read_character() {
@@ -185,7 +190,7 @@ void ask_viscous_parameters(RunAnswers& a) {
       {" Enter ICL, ICL = 1 if a given CL is required ", "            ICL = 0 if a given incidence is required"});
   if (a.ICL == 1) a.CLC = ask_real(" Enter required value of CL.");
   a.R = kMillion * ask_real_in_range(" Enter R based on chord, DIVIDED BY 1 MILLION.", kMinReynoldsMillions,
-                                     std::numeric_limits<float>::infinity(), " R must equal or exceed 100000, re-enter R.");
+                                     kMaxReynoldsMillions, " R must equal or exceed 100000, re-enter R.");
   a.XTU = ask_real_in_range(" Enter XTU.", kMinTransition, kMaxTransition, " XTU outside range 0.01,1. Re-enter XTU.");
   a.XTL = ask_real_in_range(" Enter XTL.", kMinTransition, kMaxTransition, " XTL outside range 0.01,1. Re-enter XTL.");
 }

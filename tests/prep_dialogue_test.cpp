@@ -24,7 +24,7 @@ std::string line_of(const std::string& path, size_t k) {
 
 constexpr size_t kGeometryLine = 3;      // of the run-data file of a new run
 constexpr size_t kCoarseLayerLine = 9;   // boundary-layer record of the coarse stage
-constexpr size_t kAerofoilLine = 10;     // of the names file
+constexpr size_t kAerofoilLine = 10;     // of the names file: aerofoil data file or dump
 
 test::ProgramResult prepare(const TempDir& dir, const Answers& a) {
   auto r = test::run_tarnprep(dir, a);
@@ -142,6 +142,18 @@ TEST(PrepDialogue, RunNameTooLongOrBlankIsAskedAgainAndAHyphenIsRefused) {
   EXPECT_FALSE(test::file_exists(dir.file("ABCDEFGH.NAM")));
 }
 
+TEST(PrepDialogue, DumpNameIsCutToEightAndMustBeLettersOrDigits) {
+  TempDir dir;
+  Answers a;
+  a.newrun = "0";
+  a.input = "\nOLD-1\nABCDEFGHIJ";
+  auto r = prepare(dir, a);
+  EXPECT_EQ(count_lines(r.out, "Enter name of binary dump file from which to continue."), 3);
+  EXPECT_EQ(count_lines(r.out, "File name entered included non-alphanumeric character."), 1);
+  EXPECT_EQ(line_of(dir.file("CASE1.NAM"), kAerofoilLine), "ABCDEFGH.UNF");
+  EXPECT_EQ(line_of(dir.file("CASE1.NAM"), 12), "0");  // no grid-data file for a continuation
+}
+
 TEST(PrepDialogue, TitleOfSixtyEightCharactersIsKeptAndOneMoreIsTooLong) {
   TempDir dir;
   std::string title68;
@@ -167,12 +179,12 @@ TEST(PrepDialogue, KindOfRunMustBeZeroOrOne) {
 TEST(PrepDialogue, MachAndIncidenceLimitsAreInclusive) {
   TempDir low, high;
   Answers a;
-  a.em = "0.04\n0.96\nM=0.7\n0.05";
+  a.em = "0.04\n0.96\nM=0.7\n1E39\n0.05";
   a.alp = "-20.01\n-20";
   auto r = prepare(low, a);
   EXPECT_EQ(count_lines(r.out, "Input error, Mach number entered is less than 0.05."), 1);
   EXPECT_EQ(count_lines(r.out, "Input error, Mach number entered is greater than 0.95."), 1);
-  EXPECT_EQ(count_lines(r.out, "***Input error***"), 2);  // the unreadable Mach number, the incidence
+  EXPECT_EQ(count_lines(r.out, "***Input error***"), 3);  // two unreadable Mach numbers, the incidence
   EXPECT_EQ(line_of(low.file("CASE1.TIN"), kGeometryLine),
             "  160    0    0.0500  -20.0000    0.00001.9001.0000.8000.250    0");
   a.em = "0.95";
@@ -208,19 +220,6 @@ TEST(PrepDialogue, RefusedParametersRepeatTheirPromptWithTheirOwnMessage) {
   EXPECT_EQ(count_lines(r.out, "Enter XS."), 2);
   EXPECT_EQ(count_lines(r.out, "Entered value of NVISC5 outside range 1 to 20."), 2);
   EXPECT_EQ(count_lines(r.out, "Enter NVISCF."), 3);
-}
-
-TEST(PrepDialogue, InviscidRunAsksNothingAboutTheBoundaryLayer) {
-  TempDir dir;
-  Answers a;
-  a.viscous = "0";
-  a.defaults = "y\nd\nd\nd\nd\nd\nd\nd";
-  auto r = prepare(dir, a);
-  for (const char* asked : {"Enter ICL, ICL = 1 if a given CL is required ", "Enter R based on chord, DIVIDED BY 1 MILLION.",
-                            "Enter XTU.", "Enter XTL.", "Relaxation factor for boundary-layer (coarse mesh),GVISCC.",
-                            "Increment in non-dimensional momentum thickness at XTL, DD22"})
-    EXPECT_EQ(count_lines(r.out, asked), 0) << asked;
-  EXPECT_EQ(count_lines(r.out, "Partially-conservative parameter, QCP."), 1);
 }
 
 TEST(PrepDialogue, AnswerFileWithWindowsLineEndsGivesTheSameFiles) {

@@ -243,6 +243,7 @@ TEST(PrepRunFiles, SolverRunsANewRunAndAContinuationSetUpByTarnprep) {
   test::write_file(dir.file("NACA0012.DAT"), test::run_program("nacagen", dir.path(), "", "0012").out);
   Answers a;
   a.name = "FIRST";
+  a.em = "0.3";  // subsonic, so a few sweeps on the coarsest mesh settle quietly
   a.defaults = "y\nc\n96\nc\n4\nc\n4\nd\nd\nd\nd\nd\nd\nd\nd\nd\nd";
   prepare(dir, a);
   auto first = test::run_program("tarn", dir.path(), "FIRST\n");
@@ -252,6 +253,7 @@ TEST(PrepRunFiles, SolverRunsANewRunAndAContinuationSetUpByTarnprep) {
 
   Answers c;
   c.name = "SECOND";
+  c.em = "0.3";
   c.viscous = "0";
   c.newrun = "0";
   c.input = "FIRST";
