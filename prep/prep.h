@@ -1,10 +1,56 @@
 // tarnprep: the set-up dialogue that collects a run's parameters, checks
-// them and writes the run files.
+// them and writes the run files (names file, run-data file, run-name file).
 #pragma once
+
+#include <cstdint>
+#include <string>
 
 namespace tarn {
 
-// Runs the whole dialogue on the console; returns the exit status.
+// Every answer of the dialogue, held in memory until the files are written.
+struct RunAnswers {
+  std::string name;       // run name, 1 to 8 letters or digits
+  std::string TITLE;      // run title, blank-padded to 68 characters
+  int32_t viscous = 0;    // 1 viscous run, 0 inviscid
+  int32_t newrun = 1;     // 1 new run with mapping, 0 continuation
+  std::string input;      // aerofoil data file (12-character field) or dump to continue from
+  int32_t slopes = 1;     // 0 prints the table of aerofoil slopes
+  int32_t gridflag = 0;   // 1 writes the grid-data file
+  int32_t dumpflag = 1;   // 1 writes a flow-field dump
+  float EM = 0.0f;        // Mach number
+  float ALP = 0.0f;       // incidence, degrees
+  int32_t ICL = 0;        // 1: reach the required lift coefficient CLC
+  float CLC = 0.0f;       // required lift coefficient
+  float R = 0.0f;         // Reynolds number based on chord
+  float XTU = 0.0f;       // upper-surface transition, x/c
+  float XTL = 0.0f;       // lower-surface transition, x/c
+  int32_t NSG = 160;      // fine-mesh grid lines around the aerofoil
+  int32_t NSC = 100;      // coarse-mesh iterations
+  int32_t NSF = 200;      // fine-mesh iterations
+  float XS = 1.9f;        // over-relaxation parameter
+  float XM = 1.0f;        // under-relaxation parameter
+  float GVISCC = 0.15f;   // coupling relaxation factor, coarse mesh
+  int32_t NVISCC = 5;     // sweeps between boundary-layer updates, coarse mesh
+  float GVISCF = 0.075f;  // coupling relaxation factor, fine mesh
+  int32_t NVISCF = 5;     // sweeps between boundary-layer updates, fine mesh
+  float DD21 = 0.0f;      // momentum-thickness increment at XTU
+  float DD22 = 0.0f;      // momentum-thickness increment at XTL
+  float EP = 0.8f;        // artificial-viscosity parameter
+  float QCP = 0.25f;      // partially-conservative parameter
+};
+
+// Runs the whole dialogue on the console and writes the run files; returns
+// the exit status. Stops with a RunStop at end of input.
 int run_tarnprep();
+
+// True when every character is a letter A-Z, a-z or a digit.
+bool all_alphanumeric(const std::string& text);
+
+// The message refusing an aerofoil data file name, or an empty string when
+// the name (the answer up to its first blank) is acceptable.
+std::string aerofoil_name_message(const std::string& answer);
+
+// Writes NAME.NAM, NAME.TIN and NAME.SIR in the working directory.
+void write_run_files(const RunAnswers& a);
 
 }  // namespace tarn
