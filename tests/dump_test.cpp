@@ -343,11 +343,13 @@ TEST(DumpRun, ContinuationRunRetrievesTheDumpAndRefusesADamagedOne) {
   spec.viscous = false;
   spec.nsc = 2;
   spec.nsf = 2;
+  spec.em = 0.3f;
+  spec.alp = 2.0f;
   test::write_new_run(dir.path(), spec);
   auto first = test::run_program("tarn", dir.path(), "CASE1\n");
   ASSERT_EQ(first.status, 0) << first.err;
   auto dumped = lines_of(read_file(dir.file("CASE1.FUL")));
-  EXPECT_NE(std::find(dumped.begin(), dumped.end(), " FLOW FIELD DUMPED  EM = .7500  ALP =  2.0000"), dumped.end());
+  EXPECT_NE(std::find(dumped.begin(), dumped.end(), " FLOW FIELD DUMPED  EM = .3000  ALP =  2.0000"), dumped.end());
 
   std::string names;
   for (const char* ext : {".NAM", ".TIN", ".IEH", ".VEH", ".FUL", ".BRF", ".GRD", ".UNF"})
@@ -359,7 +361,7 @@ TEST(DumpRun, ContinuationRunRetrievesTheDumpAndRefusesADamagedOne) {
   for (const char* ext : {"CONT.FUL", "CONT.BRF"}) {
     auto lines = lines_of(read_file(dir.file(ext)));
     EXPECT_NE(std::find(lines.begin(), lines.end(),
-                        " RETRIEVED FROM FLOW FIELD CALCULATION FOR  EM = .7500  AND  ALP =  2.0000"),
+                        " RETRIEVED FROM FLOW FIELD CALCULATION FOR  EM = .3000  AND  ALP =  2.0000"),
               lines.end())
         << ext;
   }

@@ -74,7 +74,9 @@ struct Surface {
   // Slope dz/dx by central difference and surface curvature, positive for a
   // convex surface.
   float slope(int i) const { return (Z(i + 1) - Z(i - 1)) / (X(i + 1) - X(i - 1)); }
-  float curvature(int i) const { return -static_cast<float>(dir) * (slope(i + 1) - slope(i - 1)) / (X(i + 1) - X(i - 1)); }
+  float curvature(int i) const {
+    return -static_cast<float>(dir) * (slope(i + 1) - slope(i - 1)) / (X(i + 1) - X(i - 1));
+  }
 };
 
 // Linear interpolation of a per-point quantity at x = XA, between a point L
@@ -183,9 +185,10 @@ int upper_shocks(const Surface& s, int* stations) {
     stations[n++] = is;
     int a = std::max(is - kScanReach, s.imin);
     int b = std::min(is + kScanReach, s.np);
-    float step = (wm(a) - wm(b)) / static_cast<float>(b - a);
-    for (int i = a + 1; i < b; ++i) wm(i) = wm(a) - static_cast<float>(i - a) * step;
-    shk = std::max(shk, step);
+    float drop = wm(a) - wm(b);
+    float span = static_cast<float>(b - a);
+    for (int i = a + 1; i < b; ++i) wm(i) = wm(a) - static_cast<float>(i - a) * drop / span;
+    shk = std::max(shk, drop / span);
   }
   return n;
 }
@@ -278,14 +281,13 @@ ShockDrag evaluate_shock(FlowState& fs, const Surface& s, int k, int is, bool se
   return out;
 }
 
-// Finds and evaluates the shocks of one surface; returns the drag summed over them.
-ShockDrag surface_drag(FlowState& fs, const Surface& s) {
+// Finds and evaluates the shocks of one surface and adds their drag to the totals.
+void surface_drag(FlowState& fs, const Surface& s, ShockDrag& total) {
   int stations[kMaxShocks];
   int n = s.dir > 0 ? upper_shocks(s, stations) : lower_shocks(s, stations);
-  ShockDrag sum;
   if (n == 0) {
     units().write(kListing, kNoShock);
-    return sum;
+    return;
   }
   // Shocks are taken in increasing point index.
   for (int a = 0; a < n; ++a)
@@ -297,10 +299,9 @@ ShockDrag surface_drag(FlowState& fs, const Surface& s) {
     // gradient estimate, and that second evaluation counts.
     ShockDrag d = evaluate_shock(fs, s, k, is, false);
     if (k < n) d = evaluate_shock(fs, s, k, is, true);
-    sum.cd1 += d.cd1;
-    sum.cd2 += d.cd2;
+    total.cd1 += d.cd1;
+    total.cd2 += d.cd2;
   }
-  return sum;
 }
 
 // The point of lowest Mach number, the first one of equal values.
@@ -334,13 +335,14 @@ void wave_drag(FlowState& fs) {
     bl.AK(k) = 0.0f;
   }
 
+  ShockDrag total;
   u.write(kListing, kUpperSurface);
-  ShockDrag upper = surface_drag(fs, Surface{r.EMLS, r.X, r.Y, np, imin, +1});
+  surface_drag(fs, Surface{r.EMLS, r.X, r.Y, np, imin, +1}, total);
   u.write(kListing, kLowerSurface);
-  ShockDrag lower = surface_drag(fs, Surface{r.EMLS, r.X, r.Y, np, imin, -1});
+  surface_drag(fs, Surface{r.EMLS, r.X, r.Y, np, imin, -1}, total);
 
-  r.CD1 = upper.cd1 + lower.cd1;
-  r.CD2 = upper.cd2 + lower.cd2;
+  r.CD1 = total.cd1;
+  r.CD2 = total.cd2;
   u.write(kListing, kSumTitle);
   u.write(kListing, kDragLower, r.CD1, r.CD2);
 }
