@@ -339,13 +339,13 @@ TEST_F(Dump, StepWithoutItsDumpFileStopsTheRun) {
 // and a damaged copy stops the continuation without a status record.
 TEST(DumpRun, ContinuationRunRetrievesTheDumpAndRefusesADamagedOne) {
   TempDir dir;
-  test::RunSpec spec;
-  spec.viscous = false;
-  spec.nsc = 2;
-  spec.nsf = 2;
-  spec.em = 0.3f;
-  spec.alp = 2.0f;
-  test::write_new_run(dir.path(), spec);
+  test::RunSpec setup;
+  setup.viscous = false;
+  setup.nsc = 2;
+  setup.nsf = 2;
+  setup.em = 0.3f;
+  setup.alp = 2.0f;
+  test::write_new_run(dir.path(), setup);
   auto first = test::run_program("tarn", dir.path(), "CASE1\n");
   ASSERT_EQ(first.status, 0) << first.err;
   auto dumped = lines_of(read_file(dir.file("CASE1.FUL")));
