@@ -5,6 +5,7 @@
 // written: P(i, k) with i round the circle and k outward.
 #pragma once
 
+#include <complex>
 #include <cstdint>
 #include <string>
 
@@ -22,6 +23,8 @@ constexpr int kMapWork = 162;      // circle points of the conformal mapping (N 
 constexpr int kMaxSurfacePoints = 250;  // aerofoil data points per surface
 constexpr int kMaxContour = 500;        // joined contour and mapping table
 constexpr int kMaxSubdivisions = 50;
+constexpr int kMaxTransform = kMaxGridLines / 2 + 1;  // M = N/2 transform points, plus the last series term
+constexpr int kMaxFactors = 8;          // prime factors of the transform length M
 
 // Physical and numerical constants.
 constexpr float kPi = 3.1415927f;
@@ -125,6 +128,49 @@ struct Grid {
   float FFRUN = -4.0f;    // running value of the far-field shape
 };
 
+// Tables of the complex transform of length M (the mapping's half-length series).
+struct TransformTables {
+  int32_t M = 0;                    // transform length
+  int32_t NFACT = 0;                // number of prime factors of M
+  IVec<kMaxFactors> FACTOR;         // prime factors of M, smallest first
+  RVec<kMaxTransform> TCOS, TSIN;   // cos and sin of (m - 1) 2 pi / M, m = 1 ... M
+};
+
+// Working arrays of the geometry step: the aerofoil contour and its spline,
+// the subdivision list, the mapping table, the circle-plane series of the
+// mapping passes and the integrands of the grid coordinates.
+struct MappingWork {
+  int32_t NC = 0;                   // points on the joined contour
+  int32_t NU = 0;                   // of which on the upper surface (the leading edge included)
+  RVec<kMaxContour> XC, ZC;         // joined contour, upper trailing edge round to lower
+  RVec<kMaxContour> TH;             // surface angle parameter, 0 ... 2 pi
+  RVec<kMaxContour> ZP, ZPP, ZPPP;  // dz/dtheta and its derivatives from the surface spline
+  int32_t NPAIR = 0;                // subdivision pairs, the closing one included
+  IVec<kMaxSubdivisions> IEND, NSUB;  // interval end index and sub-intervals of each pair
+  int32_t NT = 0;                   // entries of the mapping table
+  RVec<kMaxContour> ST;             // arc length, then arccos(1 - 2 S / S total)
+  RVec<kMaxContour> DIR, DIRP, DIRPP, DIRPPP;  // surface direction and its spline derivatives
+  float STOTAL = 0.0f;              // total arc length of the contour
+  float XFIRST = 0.0f, ZFIRST = 0.0f;  // upper trailing-edge point
+  float XLAST = 0.0f, ZLAST = 0.0f;    // lower trailing-edge point
+  RVec<kMapWork> PHI, COSPHI, SINPHI;  // circle angle phi_j = (j - 1) 2 pi / N, its cosine and sine
+  RVec<kMapWork> FTE;               // trailing-edge factor (2 sin(phi/2))^(1 - eps)
+  RVec<kMapWork> ATE;               // argument term of the trailing-edge factor and the tangent
+  RVec<kMapWork> C;                 // log-modulus series
+  RVec<kMapWork> G, GP, GPP, GI;    // unscaled modulus, its spline derivatives and running integral
+  RVec<kMapWork> U;                 // arc-cosine parameter of each circle point on the contour
+  RVec<kMapWork> S;                 // arc length of each circle point, last pass
+  RVec<kMapWork> BETA;              // required argument series
+  RVec<kMapWork> THG;               // grid angle theta_i
+  RVec<kMapWork> W1, W2;            // spline work values
+  RVec<kMapWork> FX, FZ;            // round derivatives of x and z on a grid circle
+  RVec<kMaxRadial> RAYX, RAYZ, RAYI;  // radial derivatives of x and z behind the trailing edge, their integral
+  Vec<std::complex<float>, kMaxTransform> Z, ZKEEP, ZWORK;  // spectrum, its kept copy, transform work
+  Vec<std::complex<float>, kMaxTransform> BP;   // series coefficients scaled to a grid circle
+  Vec<std::complex<float>, kMaxTransform> Y, YP;  // spectra of argument and log-modulus on a grid circle
+  TransformTables TT;               // transform tables for M = N/2
+};
+
 // Conformal mapping results handed to the flow solver and the results.
 struct Mapping {
   float SIGMA = 1.0f;    // mapping scale: integrated modulus over total arc length
@@ -136,7 +182,19 @@ struct Mapping {
   Columns<kMaxRound, 2> XZ;  // surface point (x, z) per round index, unit chord
   RVec<kMaxRound> ANGLE;     // surface direction per round index
   RVec<kMaxRound> Q;         // surface modulus sigma * MAP MOD(i, 1)
-  RVec<100> B1, B2;          // mapping coefficient arrays kept for the dump
+  RVec<100> B1, B2;          // mapping series coefficients B_m (real, imaginary parts), B2(1) = -ROT
+  Field MAPMOD;              // mapping modulus MAP MOD(i, k), k = 1 ... MR
+  Field MAPARG;              // mapping argument MAP ARG(i, k), k = 1 ... MR
+  Field XG, ZG;              // grid node coordinates X(i, k), Z(i, k) in the normalised aerofoil scale
+  IVec<5> IPRT;              // print-control flags: 1 geometry table, 2 mapping table (0 = print)
+  int32_t MAXIT = 30;        // maximum number of mapping iterations
+  float STOL = 1.0e-6f;      // tolerance on MAX S ERROR
+  float CTOL = 100.0f;       // tolerance on the closure error
+  int32_t NITER = 0;         // mapping iterations done
+  float SERR = 0.0f;         // MAX S ERROR of the last mapping iteration
+  float CLOSURE = 0.0f;      // closure error of the last harmonic correction
+  int32_t NFACOS = 0;        // arc-cosine arguments out of range so far in the run
+  MappingWork WORK;          // working arrays of the geometry step
 };
 
 // Relaxation: the potential, the metric and the sweep's working values.

@@ -11,4 +11,26 @@ namespace tarn {
 // metric H, the surface quantities and the zero-incidence rotation.
 void geometry_and_mapping(FlowState& fs, float emc, float cn, float delta1, float ch);
 
+// End conditions of a spline fit: which derivative is given at an end.
+enum SplineEnd : int32_t { kGivenSlope = 1, kGivenSecond = 2, kGivenThird = 3 };
+
+// Cubic-spline fit through (s(i), f(i)), i = |m| ... n, with strictly
+// monotonic abscissae: first, second and third derivatives at every point
+// (fp, fpp, fppp). With m < 0 fppp receives instead the running integral of
+// the spline, starting from fom at the first point. km, vm and kn, vn give
+// the end conditions at the first and last point. Arrays are indexed from 1:
+// pass the storage of element 1. Fewer than three points or abscissae that
+// are not strictly monotonic write " ** SPLIF ERROR" to the results listing
+// and stop the run.
+void SPLIF(int32_t m, int32_t n, const float* s, const float* f, float* fp, float* fpp, float* fppp,
+           int32_t km, float vm, int32_t kn, float vn, float fom = 0.0f);
+
+// Value, first and second derivative (f, fp, fpp; fp and fpp may be null)
+// at the abscissae x(first ... last) of a spline fitted by SPLIF over
+// table points |m| ... n (m < 0 adds the fourth-order term of a table whose
+// third derivatives vary). Abscissae are taken in the table's direction.
+void spline_evaluate(int32_t first, int32_t last, const float* x, float* f, float* fp, float* fpp,
+                     int32_t m, int32_t n, const float* s, const float* sf, const float* sfp,
+                     const float* sfpp, const float* sfppp);
+
 }  // namespace tarn
