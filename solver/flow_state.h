@@ -165,9 +165,9 @@ struct MappingWork {
   RVec<kMapWork> W1, W2;            // spline work values
   RVec<kMapWork> FX, FZ;            // round derivatives of x and z on a grid circle
   RVec<kMaxRadial> RAYX, RAYZ, RAYI;  // radial derivatives of x and z behind the trailing edge, their integral
-  Vec<std::complex<float>, kMaxTransform> Z, ZKEEP, ZWORK;  // spectrum, its kept copy, transform work
+  Vec<std::complex<float>, kMaxTransform> Z, ZKEEP, ZWORK;  // harmonics of the argument, their kept copy, transform work
   Vec<std::complex<float>, kMaxTransform> BP;   // series coefficients scaled to a grid circle
-  Vec<std::complex<float>, kMaxTransform> Y, YP;  // spectra of argument and log-modulus on a grid circle
+  Vec<std::complex<float>, kMaxTransform> Y, YP;  // harmonics of argument and log-modulus on a grid circle
   TransformTables TT;               // transform tables for M = N/2
 };
 

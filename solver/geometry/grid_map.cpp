@@ -23,7 +23,7 @@ const char* const kGridBreak = "//nc";
 Complex coefficient(const Mapping& map, int32_t m) { return Complex(map.B1(m), map.B2(m)); }
 
 // Coefficients B_m of the series (log scale and rotation first, the
-// alternating term last) from the spectrum of the last pass.
+// alternating term last) from the harmonics of the last pass.
 void series_coefficients(FlowState& fs) {
   Mapping& map = fs.map;
   MappingWork& w = map.WORK;
@@ -70,7 +70,7 @@ void circle_row(FlowState& fs, int32_t k) {
   w.YP(1) = Complex(logscale, -logscale);
   for (int32_t m = 2; m <= mm; ++m) {
     const Complex turn(w.COSPHI(m), w.SINPHI(m));
-    w.Y(m) = packed_spectrum(w.BP.v, m, mm, turn);
+    w.Y(m) = packed_harmonics(w.BP.v, m, mm, turn);
     w.YP(m) = w.Y(m) * std::conj(turn);
   }
   complex_transform(w.TT, w.Y.v, w.ZWORK.v, -1);

@@ -72,10 +72,10 @@ void required_argument(FlowState& fs) {
 
 // First harmonic set so that the integral of dz/dzeta round the circle
 // equals the trailing-edge gap.
-void close_contour(FlowState& fs, const From1<Complex>& z, int32_t mm) {
+void close_contour(FlowState& fs, int32_t mm) {
   Mapping& map = fs.map;
   MappingWork& w = map.WORK;
-  const float abar = (z(1).real() + z(1).imag()) / 2.0f;
+  const float abar = (w.Z(1).real() + w.Z(1).imag()) / 2.0f;
   const float gx = (w.XFIRST - w.XLAST) / kTwoPi;
   const float gz = (w.ZFIRST - w.ZLAST) / kTwoPi;
   const float ca = std::cos(abar), sa = std::sin(abar);
@@ -83,8 +83,8 @@ void close_contour(FlowState& fs, const From1<Complex>& z, int32_t mm) {
   const Complex rot(w.COSPHI(2), w.SINPHI(2));
   const Complex dc = required - series_coefficient(w.Z.v, 2, mm, rot);
   map.CLOSURE = std::abs(dc);
-  z(2) += (std::conj(rot) - kI) * dc / 2.0f;
-  z(mm) -= (rot - kI) * std::conj(dc) / 2.0f;
+  w.Z(2) += (std::conj(rot) - kI) * dc / 2.0f;
+  w.Z(mm) -= (rot - kI) * std::conj(dc) / 2.0f;
 }
 
 // Transform of the required argument, closure, and the log-modulus series
@@ -92,17 +92,16 @@ void close_contour(FlowState& fs, const From1<Complex>& z, int32_t mm) {
 void correct_series(FlowState& fs) {
   MappingWork& w = fs.map.WORK;
   const int32_t n = fs.grid.NSG, mm = n / 2;
-  const From1<Complex> z{w.Z.v};
   pack_series(w.BETA.v, w.Z.v, mm);
   complex_transform(w.TT, w.Z.v, w.ZWORK.v, +1);
   const float scale = 2.0f / static_cast<float>(n);
-  for (int32_t m = 1; m <= mm; ++m) z(m) *= scale;
-  close_contour(fs, z, mm);
+  for (int32_t m = 1; m <= mm; ++m) w.Z(m) *= scale;
+  close_contour(fs, mm);
   for (int32_t m = 1; m <= mm; ++m) {
-    w.ZKEEP(m) = z(m);
-    z(m) *= Complex(w.COSPHI(m), -w.SINPHI(m));
+    w.ZKEEP(m) = w.Z(m);
+    w.Z(m) *= Complex(w.COSPHI(m), -w.SINPHI(m));
   }
-  z(1) = 0.0f;
+  w.Z(1) = 0.0f;
   complex_transform(w.TT, w.Z.v, w.ZWORK.v, -1);
   unpack_conjugate(w.Z.v, w.C.v, mm);
 }
@@ -120,7 +119,7 @@ Complex series_coefficient(const Complex* z, int32_t m, int32_t mm, Complex rot)
   return 0.5f * (kI * (Z(m) + pair) + (Z(m) - pair) * rot);
 }
 
-Complex packed_spectrum(const Complex* b, int32_t m, int32_t mm, Complex rot) {
+Complex packed_harmonics(const Complex* b, int32_t m, int32_t mm, Complex rot) {
   const From1<const Complex> B{b};
   const Complex pair = std::conj(B(mm + 2 - m));
   return 0.5f * ((B(m) + pair) * std::conj(rot) - kI * (B(m) - pair));

@@ -49,14 +49,14 @@ void complex_transform(const TransformTables& t, Complex* z, Complex* work, int 
 // M = N/2 complex values; rot = exp(i phi_m), phi_m = (m - 1) 2 pi / N.
 // Packs f(1 ... N) as z_m = f(2m - 1) + i f(2m).
 void pack_series(const float* f, Complex* z, int32_t mm);
-// Series coefficient of zeta^-(m - 1) from the packed spectrum (scaled by 2/N).
+// Series coefficient of zeta^-(m - 1) from the packed harmonics (scaled by 2/N).
 Complex series_coefficient(const Complex* z, int32_t m, int32_t mm, Complex rot);
-// The reverse: packed spectrum of the argument from the coefficients b.
-Complex packed_spectrum(const Complex* b, int32_t m, int32_t mm, Complex rot);
+// The reverse: packed harmonics of the argument from the coefficients b.
+Complex packed_harmonics(const Complex* b, int32_t m, int32_t mm, Complex rot);
 // Argument sequence f(1 ... N + 1) from an inverse transform, f(N + 1) = f(1).
 void unpack_series(const Complex* y, float* f, int32_t mm);
 // Log-modulus sequence c(1 ... N + 1) from the inverse transform of the
-// spectrum turned by exp(-i phi_m): c(2m) = -Im y_m, c(2m + 1) = Re y_m.
+// harmonics turned by exp(-i phi_m): c(2m) = -Im y_m, c(2m + 1) = Re y_m.
 void unpack_conjugate(const Complex* y, float* c, int32_t mm);
 
 // Argument of the trailing-edge factor (1 - 1/zeta)^(1 - eps) on the circle.
