@@ -9,6 +9,7 @@
 
 #include "geometry_cases.h"
 #include "run/run.h"
+#include "run_files.h"
 #include "run_stop.h"
 #include "support.h"
 #include "units.h"
@@ -126,6 +127,19 @@ TEST(AerofoilFile, BadFilesStopTheRunWithTheConsoleLines) {
     EXPECT_EQ(console[1], "***** CHECK DATA IN FILE *****");
     EXPECT_EQ(console[2], "***** PROGRAM TERMINATED *****");
   }
+}
+
+TEST(AerofoilFile, TruncatedFileStopsTheProgramWithoutAStatusRecord) {
+  test::TempDir dir;
+  test::RunSpec spec;
+  test::write_new_run(dir.path(), spec);
+  std::string file = naca0012(31);
+  test::write_file(dir.file(spec.aerofoil), file.substr(0, file.size() / 2));
+  auto r = test::run_program("tarn", dir.path(), spec.name + "\n");
+  EXPECT_EQ(r.status, kExitBadInput);
+  EXPECT_NE(r.out.find("***** AEROFOIL DATA FILE ERROR *****"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("***** PROGRAM TERMINATED *****"), std::string::npos);
+  EXPECT_EQ(test::read_file(dir.file(spec.name + ".SEP")).find("    4"), std::string::npos);
 }
 
 TEST(MappingControl, RejectsLimitsTheArraysCannotHold) {
