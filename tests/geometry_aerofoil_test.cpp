@@ -131,15 +131,15 @@ TEST(AerofoilFile, BadFilesStopTheRunWithTheConsoleLines) {
 
 TEST(AerofoilFile, TruncatedFileStopsTheProgramWithoutAStatusRecord) {
   test::TempDir dir;
-  test::RunSpec spec;
-  test::write_new_run(dir.path(), spec);
+  test::RunSpec setup;
+  test::write_new_run(dir.path(), setup);
   std::string file = naca0012(31);
-  test::write_file(dir.file(spec.aerofoil), file.substr(0, file.size() / 2));
-  auto r = test::run_program("tarn", dir.path(), spec.name + "\n");
+  test::write_file(dir.file(setup.aerofoil), file.substr(0, file.size() / 2));
+  auto r = test::run_program("tarn", dir.path(), setup.name + "\n");
   EXPECT_EQ(r.status, kExitBadInput);
   EXPECT_NE(r.out.find("***** AEROFOIL DATA FILE ERROR *****"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("***** PROGRAM TERMINATED *****"), std::string::npos);
-  EXPECT_EQ(test::read_file(dir.file(spec.name + ".SEP")).find("    4"), std::string::npos);
+  EXPECT_EQ(test::read_file(dir.file(setup.name + ".SEP")).find("    4"), std::string::npos);
 }
 
 TEST(MappingControl, RejectsLimitsTheArraysCannotHold) {
