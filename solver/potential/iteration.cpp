@@ -43,7 +43,7 @@ void stage_setup(FlowState& fs) {
 bool converged(FlowState& fs) {
   Potential& p = fs.pot;
   float m = std::max(std::fabs(p.DGHELD), p.RESMAX);
-  if (m >= fs.run.TOL) return false;
+  if (!(m < fs.run.TOL)) return false;
   return fs.run.IVP == 0 || fs.cpl.CHANGE < fs.cpl.VTOL;
 }
 

@@ -225,7 +225,7 @@ void solve_line(FlowState& fs, int i, Line& w) {
   for (int k = 1; k <= mr; ++k) {
     float old = P(i, k);
     float corr = std::fabs(w.X[k] - old);
-    if (corr > pot.RESMAX) {
+    if (!(corr <= pot.RESMAX)) {  // a correction that is not a number is kept too
       pot.RESMAX = corr;
       pot.IRES = i;
       pot.KRES = k;
