@@ -9,6 +9,7 @@ namespace tarn::test {
 struct RunSpec {
   std::string name = "CASE1";
   std::string aerofoil = "NACA0012.DAT";
+  std::string aerofoil_source;  // file copied in as the aerofoil; empty: NACA 0012 from nacagen
   std::string title = "NACA 0012 TEST RUN";
   bool viscous = true;
   bool dump = true;
@@ -27,7 +28,21 @@ struct RunSpec {
 std::string names_file(const RunSpec& s);
 // The run-data file of a new run.
 std::string run_data_file(const RunSpec& s);
-// Writes both into the folder, with a NACA 0012 section made by nacagen.
+// Writes both into the folder, with the aerofoil data file.
 void write_new_run(const std::string& dir, const RunSpec& s);
+// Writes the names file and run-data file of a run that continues from the
+// dump `dump` (a file name in the folder).
+void write_continuation_run(const std::string& dir, const RunSpec& s, const std::string& dump);
+
+// Numbers of a run's summary on the second listing (the last one printed).
+struct Summary {
+  float em = 0, alp = 0, cl = 0, cm = 0, cdp = 0, cd1 = 0, cd2 = 0;  // inviscid and viscous
+  float cdf = 0, cdv = 0, cdv_cd1 = 0, cdv_cd2 = 0;                 // viscous only
+  bool found = false;
+};
+Summary last_summary(const std::string& listing);
+
+// Runs tarn on the run name in the folder; the listings are then in the folder.
+int run_tarn(const std::string& dir, const std::string& name);
 
 }  // namespace tarn::test
