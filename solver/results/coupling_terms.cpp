@@ -50,7 +50,8 @@ void trailing_edge_share(FlowState& fs) {
   Coupling& c = fs.cpl;
   const Results& r = fs.res;
   int np = fs.grid.NSG + 1, mr = fs.grid.MR;
-  float f = c.WDS(1, 1) / (c.WDS(1, 2) + c.WDS(1, 1));
+  float both = c.WDS(1, 2) + c.WDS(1, 1);
+  float f = both > 0.0f ? c.WDS(1, 1) / both : 0.5f;  // no displacement yet: an even share
   float t = r.Y(np) - r.Y(1);
   c.BT(1, 1) = f * t;
   c.BT(1, 2) = (1.0f - f) * t;
