@@ -1,12 +1,20 @@
-// Cost of the potential-flow sweep on the fine mesh (160 x 30), on a
-// cylinder at a subcritical Mach number, and of a whole inviscid run.
+// Cost of the potential-flow solver on NACA 0012 (made by nacagen): one
+// sweep of the fine mesh (160 x 30), the results operation without printing,
+// and a whole inviscid run of the default sequence (100 coarse and 200 fine
+// sweeps) from the run-name prompt to the status record.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
+#include "geometry/geometry.h"
 #include "potential/potential.h"
+#include "results/results.h"
 #include "run/run.h"
 #include "units.h"
 
@@ -14,27 +22,50 @@ namespace {
 
 using namespace tarn;
 
-std::unique_ptr<FlowState> fine_cylinder() {
+std::string naca0012() {
+  std::string cmd = std::string(TARN_BIN_DIR) + "/nacagen 0012";
+  std::string text;
+  if (FILE* p = popen(cmd.c_str(), "r")) {
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
+    pclose(p);
+  }
+  return text;
+}
+
+const char kMappingRecords[] = "11000   30    1  0.000001    100.00\n 1000    1\n";
+
+// NACA 0012 at M = 0.75, 2 degrees, after 100 sweeps on the coarse mesh and
+// 200 on the fine mesh.
+std::unique_ptr<FlowState> fine_naca() {
   auto fs = std::make_unique<FlowState>();
+  for (int unit : {kConsoleOut, kListing, kBrief, kHistory, kCouplingHistory}) units().capture(unit);
+  units().feed(kRunData, kMappingRecords);
+  units().feed(kAerofoil, naca0012());
   fs->grid.NSG = 160;
   fs->grid.MR = 30;
   grid_constants(*fs);
-  for (int k = 1; k <= fs->grid.MR1; ++k)
-    for (int i = 1; i <= fs->grid.N2; ++i) fs->pot.H(i, k) = 1.0f;
-  fs->gas.EM = 0.3f;
+  geometry_and_mapping(*fs, 0.0f, 0.0f, 0.1309f, 0.26f);
+  fs->gas.EM = 0.75f;
   form_gas_constants(*fs);
   fs->gas.QSTAR2 = fs->gas.A0 * 5.0f / 6.0f;
+  fs->pot.EP = 0.8f;
+  fs->pot.QCP = 0.25f;
   form_ep_weights(*fs);
-  fs->ALP = 0.05f;
+  fs->ALP = 2.0f / kDegPerRad;
   initialise_field(*fs);
-  fs->pot.RELA = 0.0f;
-  fs->pot.RELB = 1.5f;
+  coarsen_mesh(*fs);
+  fs->run.NS = 100;
+  iteration_stage(*fs);
+  refine_mesh(*fs);
+  fs->run.NS = 200;
+  iteration_stage(*fs);
   return fs;
 }
 
 void BM_FineSweep(benchmark::State& state) {
-  units().capture(kConsoleOut);
-  auto fs = fine_cylinder();
+  auto fs = fine_naca();
   for (auto _ : state) {
     relaxation_sweep(*fs);
     benchmark::DoNotOptimize(fs->pot.RESMAX);
@@ -42,5 +73,52 @@ void BM_FineSweep(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * 160 * 30);
 }
 BENCHMARK(BM_FineSweep)->Unit(benchmark::kMicrosecond);
+
+void BM_ResultsWithoutPrinting(benchmark::State& state) {
+  auto fs = fine_naca();
+  fs->ALP *= kDegPerRad;
+  for (auto _ : state) {
+    fs->run.IPRINT = 0;
+    results_operation(*fs);
+    benchmark::DoNotOptimize(fs->res.CL);
+  }
+}
+BENCHMARK(BM_ResultsWithoutPrinting)->Unit(benchmark::kMicrosecond);
+
+// Run files of an inviscid default run, as the set-up program writes them.
+void write_inviscid_run(const std::filesystem::path& dir) {
+  std::ofstream(dir / "INV.NAM") << "INV.NAM\nINV.TIN\nINV.IEH\nINV.VEH\nINV.FUL\nINV.BRF\nINV.GRD\nINV.UNF\n1\n"
+                                    "NACA0012.DAT\n0\n0\n";
+  const char* stage_options = "    1    1    0  %3d    1 1.00   0.00000    0    0.0000    0.5000\n";
+  char coarse[128], fine[128];
+  std::snprintf(coarse, sizeof coarse, stage_options, 81);
+  std::snprintf(fine, sizeof fine, stage_options, 161);
+  std::ofstream(dir / "INV.TIN") << "    0NACA 0012 INVISCID BENCHMARK\n \n"
+                                    "  160    0    0.7500    2.0000    0.00001.9001.0000.8000.250    0\n"
+                                 << kMappingRecords << "   -1    1\n"
+                                 << "  100    1    0.7500    2.0000    0.00001.9001.0000.8000.250    1\n"
+                                 << coarse << "    1   -1\n"
+                                 << "  200    1    0.7500    2.0000    0.00001.9001.0000.8000.250    1\n"
+                                 << fine << "    0    0\n";
+  std::ofstream(dir / "NACA0012.DAT") << naca0012();
+}
+
+void BM_InviscidDefaultRun(benchmark::State& state) {
+  std::filesystem::path dir = std::filesystem::temp_directory_path() / "tarn-bench-inviscid";
+  std::filesystem::create_directories(dir);
+  write_inviscid_run(dir);
+  std::filesystem::path home = std::filesystem::current_path();
+  std::filesystem::current_path(dir);
+  for (auto _ : state) {
+    auto fs = std::make_unique<FlowState>();
+    units().capture(kConsoleOut);
+    units().feed(kConsoleIn, "INV\n");
+    run_tarn(*fs);
+    units().close_all();
+  }
+  std::filesystem::current_path(home);
+  std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_InviscidDefaultRun)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <memory>
 
 #include "potential/potential.h"
+#include "run_files.h"
+#include "support.h"
 #include "run/run.h"
 #include "units.h"
 
@@ -261,6 +263,28 @@ TEST_F(MeshTransfer, RefiningBeyondTheCapacityStops) {
   auto fs = cylinder(160, 30, 0.5f, 2.0f);
   EXPECT_THROW(refine_mesh(*fs), RunStop);
   EXPECT_EQ(fs->grid.NSG, 160);
+}
+
+}  // namespace
+}  // namespace tarn
+
+namespace tarn {
+namespace {
+
+TEST(DivergingRun, StopsWithTheMessageOnBothListingsAndStatusMinusFour) {
+  test::TempDir dir;
+  test::RunSpec s;
+  s.viscous = false;
+  s.xs = 3.5f;  // over-relaxation far beyond 2: the iteration cannot converge
+  test::write_new_run(dir.path(), s);
+  auto r = test::run_program("tarn", dir.path(), s.name + "\n");
+  EXPECT_EQ(r.status, kExitDiverged);
+  for (const char* ext : {".FUL", ".BRF"}) {
+    auto lines = test::lines_of(test::read_file(dir.file(s.name + ext)));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), " ITERATIVE PROCEDURE HAS DIVERGED") << ext;
+  }
+  EXPECT_EQ(test::read_file(dir.file(s.name + ".SEP")), "   -4\n");
 }
 
 }  // namespace
