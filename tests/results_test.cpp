@@ -160,9 +160,13 @@ TEST(InviscidNaca0012, SubcriticalFlowConvergesToTheReferenceLift) {
   test::Summary sum = test::last_summary(test::read_file(dir.file(s.name + ".BRF")));
   const float reference = 0.2920f;  // inviscid panel method at M = 0.5
   EXPECT_NEAR(sum.cl, reference, 0.03f * reference);
-  auto res = corrections(test::read_file(dir.file(s.name + ".IEH")));
+  std::string history = test::read_file(dir.file(s.name + ".IEH"));
+  auto res = corrections(history);
   ASSERT_EQ(res.size(), 300u);
   EXPECT_LT(res.back(), 1.0e-3f * res.front());
+  float estimate = 0;  // the lift estimate 2 gamma / sigma of the last sweep
+  std::sscanf(test::lines_of(history).back().c_str(), "%*f %f", &estimate);
+  EXPECT_NEAR(estimate, reference, 0.03f * reference);
   std::printf("NACA 0012 M 0.5 2 deg: CL %.5f (reference %.4f, %.2f %%); correction %.3g -> %.3g\n", sum.cl,
               reference, 100.0 * (sum.cl / reference - 1.0), res.front(), res.back());
 }
@@ -201,6 +205,40 @@ TEST(InviscidNaca0012, TransonicFlowFormsOneUpperShockAndItsWaveDrag) {
   EXPECT_LT(res.back(), 0.1f * res[100]);
   std::printf("NACA 0012 M 0.8 1.25 deg: CL %.4f, shock at x = %.3f, CD1 %.5f, CD2 %.5f\n", sum.cl, xs, sum.cd1,
               sum.cd2);
+}
+
+TEST(InviscidListings, TablesAndListsHaveTheirHeadingsAndOneRowPerPoint) {
+  TempDir dir;
+  RunSpec s = inviscid(0.5f, 2.0f);
+  s.nsg = 96;
+  test::write_new_run(dir.path(), s);
+  ASSERT_EQ(test::run_tarn(dir.path(), s.name), 0);
+  auto full = test::lines_of(test::read_file(dir.file(s.name + ".FUL")));
+  auto find = [&](const std::vector<std::string>& lines, const std::string& want) {
+    return std::find(lines.begin(), lines.end(), want) - lines.begin();
+  };
+  size_t table = find(full, "     T        X         Z          CP        P/P0     EML");
+  ASSERT_LT(table, full.size());
+  EXPECT_EQ(full[table - 1], "");
+  EXPECT_EQ(full[table - 2], "");
+  EXPECT_EQ(full[table + 1].substr(0, 9), "    0.000");           // trailing edge, circle angle 0
+  EXPECT_EQ(full[table + 97].substr(0, 9), "  360.000");          // NP = 97 rows, back at the trailing edge
+  size_t wake = find(full, "                    WAKE DATA");
+  ASSERT_LT(wake, full.size());
+  EXPECT_EQ(full[wake + 3], "       X          CP(U)     P/P0(U)  EML(U)     CP(L)       P/P0(L)   EML(L)");
+  EXPECT_EQ(full[wake + 4].substr(0, 11), "    1.00000");        // first wake point at the trailing edge
+  EXPECT_EQ(full[wake + 4].size(), 77u);
+  EXPECT_EQ(full[wake + 20], "");                                // MR = 16 rows, then the summary
+  EXPECT_EQ(full[wake + 21].substr(0, 9), "   EM =  ");
+  auto brf = test::lines_of(test::read_file(dir.file(s.name + ".BRF")));
+  size_t upper = find(brf, "    Upper surface CP values             ");
+  size_t lower = find(brf, "    Lower surface CP values             ");
+  ASSERT_LT(upper, brf.size());
+  ASSERT_LT(lower, brf.size());
+  EXPECT_EQ(brf[upper + 1], "        X          CP                   ");
+  EXPECT_EQ(lower - upper - 2, 49u);  // leading edge to upper trailing edge
+  EXPECT_EQ(brf[upper + 2].substr(0, 13), "      0.00000");  // both lists start at the nose
+  EXPECT_EQ(brf[lower + 2].substr(0, 13), "      0.00000");
 }
 
 TEST(Continuation, DumpedRunContinuedGivesTheSameResultsAsOneRun) {
