@@ -242,9 +242,28 @@ class Entrainment : public BoundaryLayerCase {
   }
 };
 
+TEST_F(Entrainment, EdgeConditionsFollowTheEnergyEquationAndSutherlandsLaw) {
+  set_case(0.6f, 4.0e6f);
+  EntrainmentEquations eq(*fs_, bl().ITE[0]);
+  float me2 = 0.0f, tsk = 0.0f, rux = 0.0f;
+  eq.edge_conditions(1.0f, me2, tsk, rux);  // the free stream itself
+  EXPECT_NEAR(me2, 0.36f, 1.0e-6f);
+  EXPECT_NEAR(tsk, 293.0 / 1.072, 1.0e-3);
+  EXPECT_NEAR(rux / 4.0e6f, 1.0f, 1.0e-6f);
+  // Faster edge: static temperature from the energy equation, density from
+  // the isentropic law, viscosity from Sutherland's law with 114 K.
+  const double u = 1.3, tinf = 293.0 / 1.072, t = tinf * (1.0 + 0.2 * 0.36 * (1.0 - u * u));
+  const double mu_ratio = std::pow(t / tinf, 1.5) * (tinf + 114.0) / (t + 114.0);
+  const double rho_ratio = std::pow(t / tinf, 2.5);
+  eq.edge_conditions(float(u), me2, tsk, rux);
+  EXPECT_NEAR(me2, u * u * 0.6 * 0.6 * tinf / t, 1.0e-5);
+  EXPECT_NEAR(tsk, t, 1.0e-3);
+  EXPECT_NEAR(rux / (4.0e6 * rho_ratio * u / mu_ratio), 1.0, 1.0e-5);
+}
+
 TEST_F(Entrainment, HbarAtItsUpperLimitStopsGrowingAndIsReportedAfterTheStep) {
   EntrainmentEquations eq(*fs_, bl().ITE[0]);
-  eq.J = 3;
+  eq.set_interval(3);
   float f[3] = {}, y[3] = {3.4f, 1.0e-3f, 0.0f};
   eq(kDerivative, f, bl().S(2), y);
   EXPECT_GT(f[0], 0.0f);  // without entrainment the layer thickens
@@ -262,7 +281,7 @@ TEST_F(Entrainment, HbarAtItsUpperLimitStopsGrowingAndIsReportedAfterTheStep) {
 
 TEST_F(Entrainment, HbarAtOrBelowOneIsRaisedAndReported) {
   EntrainmentEquations eq(*fs_, bl().ITE[0]);
-  eq.J = 3;
+  eq.set_interval(3);
   float f[3] = {7.0f, 7.0f, 7.0f}, y[3] = {1.0f, 1.0e-3f, 0.0f};
   eq(kAuxiliary, f, bl().S(3), y);
   EXPECT_EQ(y[0], 1.0001f);
@@ -272,13 +291,13 @@ TEST_F(Entrainment, HbarAtOrBelowOneIsRaisedAndReported) {
 
 TEST_F(Entrainment, WakeHasNoFrictionAndEntrainmentIsHeldAboveItsFloor) {
   EntrainmentEquations eq(*fs_, bl().ITE[0]);
-  eq.J = bl().ITE[0] + 1;
+  eq.set_interval(bl().ITE[0] + 1);
   float f[3] = {}, y[3] = {1.5f, 1.0e-3f, -0.02f};
   eq(kDerivative, f, bl().S(eq.J - 1), y);
   EXPECT_EQ(eq.CFH, 0.0f);
   EXPECT_EQ(f[1], 0.0f);  // no friction, no gradient: THETA constant
   EXPECT_EQ(y[2], -0.009f);
-  eq.J = 3;
+  eq.set_interval(3);
   y[2] = 0.0f;
   eq(kEquilibrium, f, bl().S(2), y);
   EXPECT_GT(y[2], 0.0f);  // equilibrium entrainment of an attached layer

@@ -20,10 +20,12 @@ constexpr float kCfhFloor = 1.0e-6f;            // floor of half the skin fricti
 // Total over static temperature at Mach number squared m2: 1 + 0.2 m2.
 inline float temperature_ratio(float m2) { return 1.0f + kGammaTerm * m2; }
 
-// Entrainment shape factor H1 of the normal closure at shape factor hbar.
-inline float entrainment_shape_factor(float hbar) {
-  const float e = hbar - 1.0f;
-  return 3.15f + 1.72f / e - 0.01f * e * e;
+// Entrainment shape factor H1 of the normal closure at shape factor hbar,
+// and its slope dH1/dHBAR.
+inline float entrainment_shape_factor(float hbar, float* slope = nullptr) {
+  const float e = hbar - 1.0f, re = 1.0f / e;
+  if (slope) *slope = -1.72f * re * re - 0.02f * e;
+  return 3.15f + 1.72f * re - 0.01f * e * e;
 }
 
 // Thwaites table: shear parameter l and HBAR at the pressure-gradient
@@ -92,22 +94,22 @@ void vint(Derivative&& deriv, float& h, float& x, float (&y)[NEQ], float xend, f
     deriv(x0 + ht, y, f);
     for (int i = 0; i < NEQ; ++i) {
       w.K4[i] = ht * f[i];
-      y[i] = w.Y0[i] + (7.0f * w.K1[i] + 10.0f * w.K2[i] + w.K4[i]) / 27.0f;
+      y[i] = w.Y0[i] + (7.0f * w.K1[i] + 10.0f * w.K2[i] + w.K4[i]) * (1.0f / 27.0f);
     }
     deriv(x0 + 2.0f * ht / 3.0f, y, f);
     for (int i = 0; i < NEQ; ++i) {
       w.K5[i] = ht * f[i];
       y[i] = w.Y0[i] +
-             (28.0f * w.K1[i] - 125.0f * w.K2[i] + 546.0f * w.K3[i] + 54.0f * w.K4[i] - 378.0f * w.K5[i]) / 625.0f;
+             (28.0f * w.K1[i] - 125.0f * w.K2[i] + 546.0f * w.K3[i] + 54.0f * w.K4[i] - 378.0f * w.K5[i]) * (1.0f / 625.0f);
     }
     deriv(x0 + 0.2f * ht, y, f);
     for (int i = 0; i < NEQ; ++i) w.K6[i] = ht * f[i];
 
     bool grow = !last, rejected = false;
     for (int i = 0; i < NEQ && !rejected; ++i) {
-      const float yn = w.Y0[i] + (w.K1[i] + 4.0f * w.K3[i] + w.K4[i]) / 6.0f;
-      const float e = (125.0f * w.K6[i] + 162.0f * w.K5[i] - 42.0f * w.K1[i] - 224.0f * w.K3[i] - 21.0f * w.K4[i]) /
-                      67.2f;
+      const float yn = w.Y0[i] + (w.K1[i] + 4.0f * w.K3[i] + w.K4[i]) * (1.0f / 6.0f);
+      const float e = (125.0f * w.K6[i] + 162.0f * w.K5[i] - 42.0f * w.K1[i] - 224.0f * w.K3[i] - 21.0f * w.K4[i]) *
+                      (1.0f / 67.2f);
       const float re = std::fabs(e / (std::fabs(yn) < kSmallValue ? 1.0f : yn));
       if (re > tolu) {
         rejected = true;
@@ -143,23 +145,42 @@ enum EntrainmentMode {
 
 struct EntrainmentEquations {
   EntrainmentEquations(FlowState& fs, int ite);
+  // Takes the interval from station j-1 to station j.
+  void set_interval(int j);
   void operator()(int mode, float (&f)[3], float s, float (&y)[3]);
   // Edge Mach number squared, static temperature (K) and unit Reynolds
   // number at edge-velocity ratio uex.
   void edge_conditions(float uex, float& me2, float& tsk, float& rux) const;
 
   BoundaryLayer& bl;
-  float EM2;          // free-stream Mach number squared
-  float R;            // Reynolds number based on chord
-  float TINF;         // free-stream static temperature, K
-  bool HIGHHBAR;      // high-HBAR entrainment law (IVP read negative)
-  int ITE;            // trailing-edge station: beyond it lies the wake
-  int J = 2;          // downstream station of the current interval
+  float EM2;       // free-stream Mach number squared
+  float TINF;      // free-stream static temperature, K
+  float RUSCALE;   // R / (TINF + 114): unit Reynolds number per (T/TINF)(T + 114)
+  bool HIGHHBAR;   // high-HBAR entrainment law (IVP read negative)
+  int ITE;         // trailing-edge station: beyond it lies the wake
+  int J = 2;       // downstream station of the current interval
+  float DUDS = 0.0f;  // edge-velocity gradient of the interval
+  bool WAKE = false;  // the interval lies in the wake
   // Results of the last evaluation.
   float H = 0.0f;     // compressible shape factor
   float THETA = 0.0f; // momentum thickness
   float CFH = 0.0f;   // half the local skin-friction coefficient
   float RTH = 0.0f;   // momentum-thickness Reynolds number
+
+  // Edge state at arc length S, kept while the integrator evaluates there again.
+  struct EdgeState {
+    float S = -1.0f;
+    float ME2 = 0.0f;        // edge Mach number squared
+    float RUX = 0.0f;        // unit Reynolds number
+    float HFACTOR = 1.0f;    // 1 + 0.178 ME2: H from HBAR
+    float RTHFACTOR = 1.0f;  // 1 + 0.056 ME2: Reynolds number of the flat-plate friction
+    float CFFACTOR = 1.0f;   // 1/sqrt(1 + 0.2 ME2): compressibility of the flat-plate friction
+    float PEQFACTOR = 1.0f;  // 1 + 0.04 ME2: compressibility of HBAR0 and of the equilibrium pressure term
+    float LAG = 0.0f;        // 2.8 sqrt(1 + 0.1 ME2): lag constant
+    float FM = 1.0f;         // compressibility factor of the pressure-gradient term of the lag equation
+    float DUDS_UE = 0.0f;    // (dUE/dS)/UE
+  } EDGE;
+  void edge_state(float s);
 };
 
 // First step of the turbulent march: small derivatives are raised to 1.0E-6

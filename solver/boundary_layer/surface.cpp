@@ -127,8 +127,10 @@ void edge_conditions(FlowState& fs, int ns, int n) {
   bl.PM(1, ns) = 0.0f;
 
   bl.S(1) = 0.0f;
-  for (int i = 2; i <= n; ++i)
-    bl.S(i) = bl.S(i - 1) + std::hypot(bl.X(i, ns) - bl.X(i - 1, ns), bl.Y(i, ns) - bl.Y(i - 1, ns));
+  for (int i = 2; i <= n; ++i) {
+    const float dx = bl.X(i, ns) - bl.X(i - 1, ns), dy = bl.Y(i, ns) - bl.Y(i - 1, ns);
+    bl.S(i) = bl.S(i - 1) + std::sqrt(dx * dx + dy * dy);
+  }
   bl.DUE(1) = (bl.UE(2) - bl.UE(1)) / bl.S(2);
   for (int i = 2; i < n; ++i) bl.DUE(i) = (bl.UE(i + 1) - bl.UE(i - 1)) / (bl.S(i + 1) - bl.S(i - 1));
   bl.DUE(n) = (bl.UE(n) - bl.UE(n - 1)) / (bl.S(n) - bl.S(n - 1));

@@ -24,6 +24,7 @@ constexpr float kCeStop = -0.0089f;       // below this CE may not decrease furt
 constexpr float kShapeTemperature = 0.178f;  // 0.89 recovery factor times (gamma - 1)/2
 constexpr float kAccuracy = 1.0e-4f;      // integrator accuracy
 constexpr int kMaxSteps = 1000;           // integrator steps per interval
+constexpr float kLog10E = 0.4342945f;     // log10(e): log10 x = kLog10E ln x
 
 // Once-per-run flags of the trailing-edge monitors in BoundaryLayer::ONCE.
 constexpr int kOnceTrailingEdge = kMaxMonitors, kOnce96 = kMaxMonitors + 1, kOnce94 = kMaxMonitors + 2;
@@ -62,24 +63,31 @@ void monitor_station(BoundaryLayer& bl, float x, float theta, float hbar, float 
 EntrainmentEquations::EntrainmentEquations(FlowState& fs, int ite)
     : bl(fs.bl),
       EM2(fs.gas.EM * fs.gas.EM),
-      R(fs.cpl.R),
-      TINF(kTotalTemperature / temperature_ratio(fs.gas.EM * fs.gas.EM)),
+      TINF(kTotalTemperature / temperature_ratio(EM2)),
+      RUSCALE(fs.cpl.R / (TINF + kSutherlandTurbulent)),
       HIGHHBAR(fs.run.IVPSIGNED < 0),
       ITE(ite) {}
 
+void EntrainmentEquations::set_interval(int j) {
+  J = j;
+  EDGE.S = -1.0f;  // no edge state yet on this interval
+  DUDS = (bl.UE(j) - bl.UE(j - 1)) / (bl.S(j) - bl.S(j - 1));
+  WAKE = j > ITE;
+}
+
 void EntrainmentEquations::edge_conditions(float uex, float& me2, float& tsk, float& rux) const {
+  // Energy equation: static over free-stream static temperature, so that
+  // TSK = (1 + 0.2 EM^2) TINF / (1 + 0.2 ME2) = TINF tr.
   const float u2 = uex * uex;
-  me2 = u2 * EM2 / (1.0f + kGammaTerm * EM2 * (1.0f - u2));
-  tsk = kTotalTemperature / temperature_ratio(me2);
-  rux = R * uex * (tsk / TINF) * (tsk + kSutherlandTurbulent) / (TINF + kSutherlandTurbulent);
+  const float tr = 1.0f + kGammaTerm * EM2 * (1.0f - u2);
+  me2 = u2 * EM2 / tr;
+  tsk = TINF * tr;
+  rux = RUSCALE * uex * tr * (tsk + kSutherlandTurbulent);
 }
 
 void EntrainmentEquations::operator()(int mode, float (&f)[3], float s, float (&y)[3]) {
-  const float duds = (bl.UE(J) - bl.UE(J - 1)) / (bl.S(J) - bl.S(J - 1));
-  const float uex = bl.UE(J - 1) + (s - bl.S(J - 1)) * duds;
-  float me2 = 0.0f, tsk = 0.0f, rux = 0.0f;
-  edge_conditions(uex, me2, tsk, rux);
-  const bool wake = J > ITE;
+  if (s != EDGE.S) edge_state(s);
+  const EdgeState& g = EDGE;
 
   if (y[0] > kHbarMax) {
     y[0] = kHbarMax;
@@ -88,50 +96,49 @@ void EntrainmentEquations::operator()(int mode, float (&f)[3], float s, float (&
     bl.HBARMIN = 1;
   }
   const float hbar = y[0];
-  H = (1.0f + kShapeTemperature * me2) * (hbar + 1.0f) - 1.0f;
+  H = g.HFACTOR * (hbar + 1.0f) - 1.0f;
   THETA = y[1];
-  RTH = THETA * rux;
+  RTH = THETA * g.RUX;
+  const float grad = THETA * g.DUDS_UE;  // (THETA/UE) dUE/dS
 
-  // Flat-plate and local skin friction (zero in the wake).
-  float cf0h = 0.0f;
-  CFH = 0.0f;
-  if (!wake) {
-    cf0h = (0.005065f / (std::log10((1.0f + 0.056f * me2) * RTH) - 1.02f) - 0.000375f) /
-           std::sqrt(temperature_ratio(me2));
-    cf0h = std::max(cf0h, kCfhFloor);
-    const float hbar0 = 1.0f / (1.0f - 6.55f * std::sqrt(cf0h * (1.0f + 0.04f * me2)));
-    CFH = std::max(cf0h * (0.9f / (hbar / hbar0 - 0.4f) - 0.5f), kCfhFloor);
-  }
-
-  // Entrainment shape factor and its slope.
+  // Entrainment shape factor H1 and its slope D1.
   const float e = hbar - 1.0f;
-  float h1 = entrainment_shape_factor(hbar), d1 = -1.72f / (e * e) - 0.02f * e;
+  float d1 = 0.0f, h1 = entrainment_shape_factor(hbar, &d1);
   if (HIGHHBAR && hbar > 1.6f) {
     const float ex = std::exp(-3.325f * hbar);
     h1 = 295.0f * ex + 4.5455f - 0.01f * e * e;
     d1 = -980.0f * ex - 0.02f * e;
   }
+  const float peq0 = e * e / (squared(6.432f * hbar) * g.PEQFACTOR);
+
+  // Flat-plate and local skin friction (zero in the wake); HBAR0 is the
+  // flat-plate shape factor, entering as HBAR/HBAR0.
+  float cf0h = 0.0f;
+  CFH = 0.0f;
+  if (!WAKE) {
+    cf0h = (0.005065f / (kLog10E * std::log(g.RTHFACTOR * RTH) - 1.02f) - 0.000375f) * g.CFFACTOR;
+    cf0h = std::max(cf0h, kCfhFloor);
+    const float hbar_over_hbar0 = hbar * (1.0f - 6.55f * std::sqrt(cf0h * g.PEQFACTOR));
+    CFH = std::max(cf0h * (0.9f / (hbar_over_hbar0 - 0.4f) - 0.5f), kCfhFloor);
+  }
 
   // Equilibrium entrainment.
-  const float peq0 = squared(e / (6.432f * hbar)) / (1.0f + 0.04f * me2);
-  float ceeq0 = h1 * (CFH - (H + 1.0f) * (CFH - peq0) / (0.8f * H));
-  if (wake) {
+  float ceeq0 = h1 * (CFH - (H + 1.0f) / (0.8f * H) * (CFH - peq0));
+  if (WAKE) {
     const float q = -0.08f * ceeq0 - 4.0f * ceeq0 * ceeq0;
     ceeq0 = (std::sqrt(0.0004f - 4.0f * q) - 0.02f) / 2.0f;
   }
-
-  const float grad = THETA * duds / uex;  // (THETA/UE) dUE/dS
   if (mode == kAuxiliary) {
     if (bl.HBARMAX) units().write(kListing, kHbarLimit, " MAX");
     if (bl.HBARMIN) units().write(kListing, kHbarLimit, " MIN");
     bl.HBARMAX = bl.HBARMIN = 0;
     return;
   }
-  f[1] = CFH - (H + 2.0f - me2) * grad;  // momentum equation
+  f[1] = CFH - (H + 2.0f - g.ME2) * grad;  // momentum equation
   if (mode == kEquilibrium) y[2] = ceeq0;
 
   // Shape-factor equation; HBAR may not grow at its upper limit.
-  f[0] = ((y[2] - CFH * h1) + h1 * (H + 1.0f) * grad) / (THETA * d1);
+  f[0] = ((y[2] - CFH * h1) + h1 * (H + 1.0f) * grad) * (1.0f / (THETA * d1));
   if (hbar == kHbarMax) {
     if (f[0] > 0.0f) f[0] = 0.0f;
     bl.HBARMAX = 1;
@@ -140,15 +147,29 @@ void EntrainmentEquations::operator()(int mode, float (&f)[3], float s, float (&
 
   // Lag equation for the entrainment coefficient.
   const float ce = y[2];
-  const float lw = wake ? 0.5f : 1.0f;
-  const float ff = (0.5333f * cf0h + (ce + 0.02f) * ce) / (ce + 0.01f);
+  const float ff = (0.5333f * cf0h + (ce + 0.02f) * ce) / ((ce + 0.01f) * (H + h1) * THETA);
   const float rooteq = std::sqrt(0.64f * cf0h + 0.024f * ceeq0 + 1.2f * ceeq0 * ceeq0);
   const float root = std::sqrt(0.64f * cf0h + 0.024f * ce + 1.2f * ce * ce);
-  const float teq = (CFH - ceeq0 / h1) * (H + h1) / (H + 1.0f);
+  const float teq = (CFH - ceeq0 * (1.0f / h1)) * ((H + h1) / (H + 1.0f));
   const float tp = (H + h1) * grad;
-  const float fm = 1.0f + 0.075f * me2 * temperature_ratio(me2) / (1.0f + 0.1f * me2);
-  f[2] = ff * (2.8f * std::sqrt(1.0f + 0.1f * me2) * lw * (rooteq - root) + teq - tp * fm) / ((H + h1) * THETA);
+  f[2] = ff * ((WAKE ? 0.5f : 1.0f) * g.LAG * (rooteq - root) + teq - tp * g.FM);
   if (f[2] <= 0.0f && ce <= kCeStop) f[2] = 0.0f;
+}
+
+void EntrainmentEquations::edge_state(float s) {
+  EdgeState& g = EDGE;
+  g.S = s;
+  const float uex = bl.UE(J - 1) + (s - bl.S(J - 1)) * DUDS;
+  float tsk = 0.0f;
+  edge_conditions(uex, g.ME2, tsk, g.RUX);
+  const float me2 = g.ME2;
+  g.HFACTOR = 1.0f + kShapeTemperature * me2;
+  g.RTHFACTOR = 1.0f + 0.056f * me2;
+  g.CFFACTOR = 1.0f / std::sqrt(temperature_ratio(me2));
+  g.PEQFACTOR = 1.0f + 0.04f * me2;
+  g.LAG = 2.8f * std::sqrt(1.0f + 0.1f * me2);
+  g.FM = 1.0f + 0.075f * me2 * temperature_ratio(me2) / (1.0f + 0.1f * me2);
+  g.DUDS_UE = DUDS / uex;
 }
 
 float initial_step(float (&f)[3], const float (&y)[3], float dx) {
@@ -170,7 +191,7 @@ void turbulent_march(FlowState& fs, int ns, const TransitionStart& start, bool p
   float f[3] = {0.0f, 0.0f, 0.0f};
   const float rth = start.THETA * bl.RU(itr);
   float s = bl.S(itr);
-  eq.J = itr + 1;
+  eq.set_interval(itr + 1);
   eq(kEquilibrium, f, s, y);
   bl.CF(itr, ns) = 2.0f * eq.CFH;
   bl.DELSTAR(itr, ns) = eq.H * eq.THETA;
@@ -183,7 +204,7 @@ void turbulent_march(FlowState& fs, int ns, const TransitionStart& start, bool p
   float ds = initial_step(f, y, bl.S(itr + 1) - bl.S(itr));
   VintWork<3> work;
   for (int j = itr + 1; j <= n; ++j) {
-    eq.J = j;
+    eq.set_interval(j);
     ds = std::min(ds, bl.S(j) - bl.S(j - 1));
     vint(derivative, ds, s, y, bl.S(j), kAccuracy, kMaxSteps, f, work);
     s = bl.S(j);
