@@ -7,6 +7,7 @@
 
 #include "boundary_layer/layer.h"
 #include "run/run.h"
+#include "support.h"
 #include "units.h"
 
 namespace tarn {
@@ -48,15 +49,6 @@ TEST(Integrator, NonAutonomousQuadratureIsSimpsonAccurate) {
   vint(deriv, h, x, y, 2.0f, 1.0e-6f, 100, f, w);
   EXPECT_EQ(x, 2.0f);
   EXPECT_NEAR(y[0], 10.0f, 1.0e-5f);
-}
-
-TEST(Integrator, AdaptiveRunMeetsItsAccuracyOnExponentialDecay) {
-  auto deriv = [](float, float (&y)[1], float (&f)[1]) { f[0] = -5.0f * y[0]; };
-  float y[1] = {1.0f}, f[1] = {}, x = 0.0f, h = 0.5f;
-  VintWork<1> w;
-  vint(deriv, h, x, y, 1.0f, 1.0e-4f, 1000, f, w);
-  EXPECT_EQ(x, 1.0f);
-  EXPECT_NEAR(y[0], std::exp(-5.0), 5.0e-4 * std::exp(-5.0) * 10);
 }
 
 // Records the abscissae at which the derivative is evaluated.
@@ -105,7 +97,7 @@ class IntegratorFailure : public ::testing::Test {
   std::string listing() const { return units().captured(kListing); }
 };
 
-TEST_F(IntegratorFailure, ZeroIntervalWritesTheFailureLineAndLeavesYAlone) {
+TEST_F(IntegratorFailure, ZeroIntervalOrStepWritesTheFailureLineAndLeavesYAlone) {
   Recorder r;
   float y[1] = {2.0f}, f[1] = {}, x = 0.5f, h = 0.1f;
   VintWork<1> w;
@@ -113,14 +105,9 @@ TEST_F(IntegratorFailure, ZeroIntervalWritesTheFailureLineAndLeavesYAlone) {
   EXPECT_EQ(listing(), " VINT S/R HAS FAILED H= 0.1000E+00XD= 0.5000E+00X= 0.5000E+00V0=   0\n");
   EXPECT_EQ(y[0], 2.0f);
   EXPECT_TRUE(r.xs.empty());
-}
-
-TEST_F(IntegratorFailure, ZeroStepFails) {
-  Recorder r;
-  float y[1] = {2.0f}, f[1] = {}, x = 0.0f, h = 0.0f;
-  VintWork<1> w;
+  h = 0.0f;  // a zero step fails the same way
   vint(r, h, x, y, 1.0f, 1.0e-4f, 100, f, w);
-  EXPECT_NE(listing().find("VINT S/R HAS FAILED"), std::string::npos);
+  EXPECT_EQ(test::lines_of(listing()).size(), 2u);
   EXPECT_TRUE(r.xs.empty());
 }
 

@@ -34,6 +34,11 @@ TEST(Thwaites, TableRowsAndEndRules) {
   thwaites_lookup(0.11f, l, hbar);  // half-way between the rows 0.1 and 0.12
   EXPECT_NEAR(l, 0.3705f, 1.0e-5f);
   EXPECT_NEAR(hbar, 2.255f, 1.0e-5f);
+  thwaites_lookup(-0.088f, l, hbar);
+  EXPECT_FLOAT_EQ(l, 0.015f);
+  EXPECT_FLOAT_EQ(hbar, 3.62f);
+  thwaites_lookup(std::nanf(""), l, hbar);  // no parameter: the separated row, nothing read outside the table
+  EXPECT_FLOAT_EQ(l, 0.0f);
 }
 
 TEST_F(BoundaryLayerCase, CaseSetUpReadsTheRecordsAndPrintsTheTransitionLines) {

@@ -50,22 +50,15 @@ void write_layer_row(float x, float hbar, float delstar, float theta, float cf, 
 
 void thwaites_lookup(float lambda, float& l, float& hbar) {
   constexpr int last = kThwaitesRows - 1;
-  if (lambda < kLambda[0]) {
-    l = kShear[0];
-    hbar = kThwaitesHbar[0];
-    return;
+  int k = 0;  // row taken, or the upper of the two rows interpolated
+  if (lambda > kLambda[0]) {  // at or below the first row (or not a number): the first row
+    k = 1;
+    while (k < last && lambda > kLambda[k]) ++k;  // beyond the table: the last two rows extended
   }
-  int k = 1;
-  if (lambda > kLambda[last]) {
-    k = last;  // linear extrapolation of the last two rows
-  } else {
-    k = 0;
-    while (lambda > kLambda[k]) ++k;
-    if (lambda == kLambda[k]) {
-      l = kShear[k];
-      hbar = kThwaitesHbar[k];
-      return;
-    }
+  if (k == 0 || lambda == kLambda[k]) {
+    l = kShear[k];
+    hbar = kThwaitesHbar[k];
+    return;
   }
   const float w = (lambda - kLambda[k]) / (kLambda[k] - kLambda[k - 1]);
   l = kShear[k] + w * (kShear[k] - kShear[k - 1]);

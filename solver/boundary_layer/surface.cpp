@@ -108,7 +108,7 @@ float mach_from_pressure_ratio(float ph) {
 }
 
 // Edge conditions, arc length and velocity gradient of stations 1..n.
-void edge_conditions(FlowState& fs, int ns, int n) {
+void station_conditions(FlowState& fs, int ns, int n) {
   BoundaryLayer& bl = fs.bl;
   const float em = fs.gas.EM, r = fs.cpl.R;
   for (int i = 1; i <= n; ++i) {
@@ -147,7 +147,7 @@ void prepare_stations(FlowState& fs, int ns, float xt, bool print) {
   insert_trailing_edge(bl, ns, n);
   check_capacity(n);
   bl.N[ns - 1] = n;
-  edge_conditions(fs, ns, n);
+  station_conditions(fs, ns, n);
 }
 
 void surface_boundary_layer(FlowState& fs, int ns, float xt, float dd, int print_switch) {
