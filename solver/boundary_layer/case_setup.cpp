@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "boundary_layer.h"
+#include "layer.h"
 #include "run/run.h"
 #include "units.h"
 
@@ -14,9 +15,6 @@ const Layout kBoundaryLayerRecord("(2F10.0, I5, 4F10.0, I5)");
 const Layout kCouplingRecord("(3I5, 2F10.0)");
 const Layout kReynoldsLine("(' ','R = ',E10.3,4X,'TRANSITION PTS   XTU =  ',F7.3,3X,'XTL =  ',F7.3)");
 const Layout kIncrementsLine("(' ','INCREMENTS IN THETA AT TRANSITION:  U/S',E10.3,'  L/S',E10.3)");
-
-constexpr float kSutherlandLaminar = 110.4f;  // K
-constexpr float kTotalTemperature = 293.0f;   // K
 
 }  // namespace
 
@@ -40,9 +38,9 @@ void bl_case_setup(FlowState& fs, int readnew) {
   }
   BoundaryLayer& bl = fs.bl;
   float em = fs.gas.EM;
-  bl.T0R = 1.0f + kGammaTerm * em * em;
+  bl.T0R = temperature_ratio(em * em);
   bl.SL = bl.T0R * kSutherlandLaminar / kTotalTemperature;
-  bl.PINF = std::pow(bl.T0R, -3.5f);
+  bl.PINF = std::pow(bl.T0R, -kPressureExponent);
   u.write(kListing, kReynoldsLine, c.R, c.XTU, c.XTL);
   if (c.DD21 > 0.0f || c.DD22 > 0.0f) u.write(kListing, kIncrementsLine, c.DD21, c.DD22);
 }

@@ -1,0 +1,134 @@
+// Laminar layer from the stagnation point to transition (compressible
+// Thwaites method), laminar separation, and the turbulent starting values
+// at transition.
+#include <algorithm>
+#include <cmath>
+
+#include "layer.h"
+#include "run/run.h"
+#include "units.h"
+
+namespace tarn {
+
+namespace {
+
+const Layout kHeader("(' ',6X,'X',7X,'HBAR',6X,'DELSTAR',8X,'THETA',8X,'CFLOC',8X,'DELTA',/)");
+const Layout kRow("(' ',1X,F9.5,3X,F5.3,2(3X,E11.4),2(3X,E10.3))");
+const Layout kSeparation("(' ','TRANSITION TAKEN AT',F10.5,3X,'FOR SURFACE ',I1,' (1=U/S, 2=L/S)')");
+
+constexpr float kStagnationHbar = 2.355f;   // HBAR of the stagnation-point flow
+constexpr float kSeparationCf = 4.0e-5f;    // local skin friction at laminar separation
+
+// Thwaites table: lambda ascending, with the shear parameter l and HBAR.
+constexpr int kThwaitesRows = 26;
+constexpr float kLambda[kThwaitesRows] = {-0.09f,  -0.088f, -0.086f, -0.084f, -0.08f,  -0.076f, -0.072f,
+                                          -0.068f, -0.064f, -0.06f,  -0.056f, -0.048f, -0.04f,  -0.032f,
+                                          -0.016f, 0.0f,    0.016f,  0.032f,  0.048f,  0.064f,  0.08f,
+                                          0.1f,    0.12f,   0.14f,   0.2f,    0.25f};
+constexpr float kShear[kThwaitesRows] = {0.0f,   0.015f, 0.027f, 0.038f, 0.056f, 0.072f, 0.085f,
+                                         0.095f, 0.104f, 0.113f, 0.122f, 0.138f, 0.153f, 0.168f,
+                                         0.195f, 0.22f,  0.244f, 0.268f, 0.291f, 0.313f, 0.333f,
+                                         0.359f, 0.382f, 0.404f, 0.463f, 0.5f};
+constexpr float kThwaitesHbar[kThwaitesRows] = {3.70f, 3.62f, 3.54f, 3.47f, 3.35f, 3.24f, 3.16f, 3.09f, 3.04f,
+                                                2.99f, 2.94f, 2.87f, 2.81f, 2.75f, 2.67f, 2.61f, 2.55f, 2.49f,
+                                                2.44f, 2.39f, 2.34f, 2.28f, 2.23f, 2.18f, 2.07f, 2.0f};
+
+void store(BoundaryLayer& bl, int i, int ns, float theta, float delstar) {
+  bl.THETA(i, ns) = theta;
+  bl.DELSTAR(i, ns) = delstar;
+}
+
+}  // namespace
+
+void write_layer_row(float x, float hbar, float delstar, float theta, float cf) {
+  units().write(kListing, kRow, x, hbar, delstar, theta, cf);
+}
+
+void write_layer_row(float x, float hbar, float delstar, float theta, float cf, float delta) {
+  units().write(kListing, kRow, x, hbar, delstar, theta, cf, delta);
+}
+
+void thwaites_lookup(float lambda, float& l, float& hbar) {
+  constexpr int last = kThwaitesRows - 1;
+  int k = 0;  // row taken, or the upper of the two rows interpolated
+  if (lambda > kLambda[0]) {  // at or below the first row (or not a number): the first row
+    k = 1;
+    while (k < last && lambda > kLambda[k]) ++k;  // beyond the table: the last two rows extended
+  }
+  if (k == 0 || lambda == kLambda[k]) {
+    l = kShear[k];
+    hbar = kThwaitesHbar[k];
+    return;
+  }
+  const float w = (lambda - kLambda[k]) / (kLambda[k] - kLambda[k - 1]);
+  l = kShear[k] + w * (kShear[k] - kShear[k - 1]);
+  hbar = kThwaitesHbar[k] + w * (kThwaitesHbar[k] - kThwaitesHbar[k - 1]);
+}
+
+float laminar_layer(FlowState& fs, int ns, bool print) {
+  BoundaryLayer& bl = fs.bl;
+  const float r = fs.cpl.R, em = fs.gas.EM;
+  int& itr = bl.ITR[ns - 1];
+  const int n = bl.N[ns - 1];
+  if (print) units().write(kListing, kHeader);
+
+  float theta = std::sqrt(0.075f / (r * bl.DUE(1) * std::pow(bl.T0R, 1.5f)));
+  float hbar = kStagnationHbar;
+  bl.CF(1, ns) = 0.0f;
+  store(bl, 1, ns, theta, kStagnationHbar * theta);
+  if (print) write_layer_row(bl.X(1, ns), hbar, kStagnationHbar * theta, theta, 0.0f);
+
+  float integral = 0.0f, fprev = 0.0f;
+  for (int i = 2; i <= std::min(itr, n); ++i) {
+    const float m = bl.M(i), tr = bl.TR(i);
+    const float fi = std::pow(tr, 4.0f) * std::pow(m / em, 5.0f);
+    integral += (bl.S(i) - bl.S(i - 1)) * (fi + fprev) / 2.0f;
+    fprev = fi;
+    theta = std::sqrt((0.45f / r) * std::pow(em / (m * tr), 6.0f) * integral);
+    const float dm = (bl.DUE(i) + bl.DUE(i + 1)) / 2.0f;
+    const float lambda = r * dm * bl.T0R * std::sqrt(tr) * theta * theta;
+    float l = 0.0f;
+    thwaites_lookup(lambda, l, hbar);
+    const float delstar = theta * (temperature_ratio(m * m) * (hbar + 1.0f) - 1.0f);
+    bl.CF(i, ns) = 2.0f * l / (theta * bl.RU(i));
+    store(bl, i, ns, theta, delstar);
+    if (bl.CF(i, ns) < kSeparationCf) {
+      // Laminar separation: transition at the station before, but never at
+      // the stagnation point.
+      const int back = std::max(i - 1, 2);
+      units().write(kListing, kSeparation, bl.X(back, ns), ns);
+      write_layer_row(bl.X(i, ns), hbar, delstar, theta, bl.CF(i, ns));
+      theta = bl.THETA(back, ns);
+      itr = back;
+      break;
+    }
+    if (print) write_layer_row(bl.X(i, ns), hbar, delstar, theta, bl.CF(i, ns));
+  }
+  if (itr < n) bl.CF(n + 1, ns) = bl.CF(itr, ns);
+  return theta;
+}
+
+TransitionStart transition_start(const BoundaryLayer& bl, int itr, float theta) {
+  constexpr int kPasses = 30;
+  constexpr float kConverged = 0.01f;
+  const float mt = bl.M(itr), mt2 = mt * mt;
+  const float fc = 1.0f + (0.066f - 0.008f * mt) * mt2;
+  const float fr = 1.0f - (0.134f - 0.027f * mt) * mt2;
+  const float a = fc * (2.4711f * std::log(fr * bl.RU(itr) * theta) + 4.75f) - 16.87f;
+  const float p = -theta * (bl.DUE(itr) + bl.DUE(itr + 1)) / (2.0f * bl.UE(itr));
+  // Equilibrium iteration on the shape parameter G.
+  float g = 6.5f, hbar = 0.0f, h = 0.0f;
+  for (int pass = 0; pass < kPasses; ++pass) {
+    const float root = 1724.0f / (g * g + 200.0f) + 1.5f * g + a;
+    const float cf2 = 1.0f / (root * root);
+    hbar = 1.0f / (1.0f - g * std::sqrt(cf2));
+    h = (1.0f + 0.177f * mt2) * (hbar + 1.0f) - 1.0f;
+    const float beta = h * p / cf2;
+    const float gnew = 6.1f * std::sqrt(beta + 1.81f) - 1.7f;
+    if (std::fabs(gnew - g) < kConverged) break;
+    g = gnew;
+  }
+  return {hbar, theta * h, theta};
+}
+
+}  // namespace tarn

@@ -1,0 +1,205 @@
+// Inside the boundary layer: gas and closure constants, the Thwaites table,
+// the adaptive Runge-Kutta integrator and the lag-entrainment equations.
+// Used by the files of this folder and by the tests; the rest of the program
+// calls only boundary_layer.h.
+#pragma once
+
+#include <cmath>
+
+#include "flow_state.h"
+
+namespace tarn {
+
+constexpr float kTotalTemperature = 293.0f;     // K, fixed total temperature
+constexpr float kSutherlandLaminar = 110.4f;    // K
+constexpr float kSutherlandTurbulent = 114.0f;  // K
+constexpr float kPressureExponent = 3.5f;       // gamma/(gamma - 1)
+constexpr float kHbarMax = 3.5f;                // upper clamp of the turbulent HBAR
+constexpr float kCfhFloor = 1.0e-6f;            // floor of half the skin friction on the surface
+
+// Total over static temperature at Mach number squared m2: 1 + 0.2 m2.
+inline float temperature_ratio(float m2) { return 1.0f + kGammaTerm * m2; }
+
+// Entrainment shape factor H1 of the normal closure at shape factor hbar,
+// and its slope dH1/dHBAR.
+inline float entrainment_shape_factor(float hbar, float* slope = nullptr) {
+  const float e = hbar - 1.0f, re = 1.0f / e;
+  if (slope) *slope = -1.72f * re * re - 0.02f * e;
+  return 3.15f + 1.72f * re - 0.01f * e * e;
+}
+
+// Thwaites table: shear parameter l and HBAR at the pressure-gradient
+// parameter lambda.
+void thwaites_lookup(float lambda, float& l, float& hbar);
+
+// ---------------------------------------------------------------------------
+// VINT: six-stage Runge-Kutta scheme of fourth order with a fifth-order error
+// estimate (England), integrating dY/dX = F(X, Y) from X to XEND. The step H
+// is halved when a component's relative error exceeds 5 ACC, kept when one
+// lies between 5 ACC/32 and 5 ACC, doubled otherwise; the final step is cut
+// to land on XEND and leaves H as it was. The derivative is called as
+// deriv(x, y, f) and may change y in place. Failures (zero interval, zero
+// step, more than maxsteps attempts) write one line to the listing and
+// return with X and Y as they stand.
+
+// Work array W(N,7): K1..K5, Y at the start of the step, K6.
+template <int NEQ>
+struct VintWork {
+  float K1[NEQ], K2[NEQ], K3[NEQ], K4[NEQ], K5[NEQ], Y0[NEQ], K6[NEQ];
+};
+
+void report_vint_failure(float h, float xend, float x, int nstep);
+
+template <int NEQ, typename Derivative>
+void vint(Derivative&& deriv, float& h, float& x, float (&y)[NEQ], float xend, float acc, int maxsteps,
+          float (&f)[NEQ], VintWork<NEQ>& w) {
+  constexpr float kTiny = 1.0e-20f;
+  constexpr float kSmallValue = 1.0e-8f;  // below this |Y| the error is taken as absolute
+  if (std::fabs(xend - x) < kTiny || std::fabs(h) < kTiny) {
+    report_vint_failure(h, xend, x, 0);
+    return;
+  }
+  const float tolu = 5.0f * acc, toll = tolu / 32.0f;
+  int nstep = 0;
+  bool retry = false;  // a rejected step restarts with F at its start known
+  for (;;) {
+    const float remaining = h > 0.0f ? xend - x : x - xend;
+    if (remaining <= 0.0f) return;
+    const float x0 = x;
+    const bool last = remaining <= std::fabs(h);
+    const float ht = last ? xend - x : h;
+    if (++nstep > maxsteps) {
+      report_vint_failure(h, xend, x, nstep);
+      return;
+    }
+    if (!retry) {
+      for (int i = 0; i < NEQ; ++i) w.Y0[i] = y[i];
+      deriv(x0, y, f);
+    }
+    retry = false;
+    for (int i = 0; i < NEQ; ++i) {
+      w.K1[i] = ht * f[i];
+      y[i] = w.Y0[i] + 0.5f * w.K1[i];
+    }
+    deriv(x0 + 0.5f * ht, y, f);
+    for (int i = 0; i < NEQ; ++i) {
+      w.K2[i] = ht * f[i];
+      y[i] = w.Y0[i] + 0.25f * (w.K1[i] + w.K2[i]);
+    }
+    deriv(x0 + 0.5f * ht, y, f);
+    for (int i = 0; i < NEQ; ++i) {
+      w.K3[i] = ht * f[i];
+      y[i] = w.Y0[i] - w.K2[i] + 2.0f * w.K3[i];
+    }
+    deriv(x0 + ht, y, f);
+    for (int i = 0; i < NEQ; ++i) {
+      w.K4[i] = ht * f[i];
+      y[i] = w.Y0[i] + (7.0f * w.K1[i] + 10.0f * w.K2[i] + w.K4[i]) * (1.0f / 27.0f);
+    }
+    deriv(x0 + 2.0f * ht / 3.0f, y, f);
+    for (int i = 0; i < NEQ; ++i) {
+      w.K5[i] = ht * f[i];
+      y[i] = w.Y0[i] +
+             (28.0f * w.K1[i] - 125.0f * w.K2[i] + 546.0f * w.K3[i] + 54.0f * w.K4[i] - 378.0f * w.K5[i]) * (1.0f / 625.0f);
+    }
+    deriv(x0 + 0.2f * ht, y, f);
+    for (int i = 0; i < NEQ; ++i) w.K6[i] = ht * f[i];
+
+    bool grow = !last, rejected = false;
+    for (int i = 0; i < NEQ && !rejected; ++i) {
+      const float yn = w.Y0[i] + (w.K1[i] + 4.0f * w.K3[i] + w.K4[i]) * (1.0f / 6.0f);
+      const float e = (125.0f * w.K6[i] + 162.0f * w.K5[i] - 42.0f * w.K1[i] - 224.0f * w.K3[i] - 21.0f * w.K4[i]) *
+                      (1.0f / 67.2f);
+      const float re = std::fabs(e / (std::fabs(yn) < kSmallValue ? 1.0f : yn));
+      if (re > tolu) {
+        rejected = true;
+      } else {
+        if (re >= toll) grow = false;
+        y[i] = yn;
+      }
+    }
+    if (rejected) {
+      // Retry from the start of the step with half the step just used.
+      for (int i = 0; i < NEQ; ++i) {
+        f[i] = w.K1[i] / ht;
+        y[i] = w.Y0[i];
+      }
+      h = 0.5f * ht;
+      x = x0;
+      retry = true;
+      continue;
+    }
+    x = last ? xend : x0 + ht;
+    if (grow) h *= 2.0f;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Lag-entrainment equations of one surface, in arc length S: Y = (HBAR,
+// THETA, CE), F = dY/dS, between stations J-1 and J of the work arrays.
+enum EntrainmentMode {
+  kAuxiliary = 0,    // H, THETA, CFH only; report pending HBAR limits; F untouched
+  kDerivative = 3,   // F at (S, Y)
+  kEquilibrium = 5,  // CE set to its equilibrium value, then F
+};
+
+struct EntrainmentEquations {
+  EntrainmentEquations(FlowState& fs, int ite);
+  // Takes the interval from station j-1 to station j.
+  void set_interval(int j);
+  void operator()(int mode, float (&f)[3], float s, float (&y)[3]);
+  // Edge Mach number squared, static temperature (K) and unit Reynolds
+  // number at edge-velocity ratio uex.
+  void edge_conditions(float uex, float& me2, float& tsk, float& rux) const;
+
+  BoundaryLayer& bl;
+  float EM2;       // free-stream Mach number squared
+  float TINF;      // free-stream static temperature, K
+  float RUSCALE;   // R / (TINF + 114): unit Reynolds number per (T/TINF)(T + 114)
+  bool HIGHHBAR;   // high-HBAR entrainment law (IVP read negative)
+  int ITE;         // trailing-edge station: beyond it lies the wake
+  int J = 2;       // downstream station of the current interval
+  float DUDS = 0.0f;  // edge-velocity gradient of the interval
+  bool WAKE = false;  // the interval lies in the wake
+  // Results of the last evaluation.
+  float H = 0.0f;     // compressible shape factor
+  float THETA = 0.0f; // momentum thickness
+  float CFH = 0.0f;   // half the local skin-friction coefficient
+  float RTH = 0.0f;   // momentum-thickness Reynolds number
+
+  // Edge state at arc length S, kept while the integrator evaluates there again.
+  struct EdgeState {
+    float S = -1.0f;
+    float ME2 = 0.0f;        // edge Mach number squared
+    float RUX = 0.0f;        // unit Reynolds number
+    float HFACTOR = 1.0f;    // 1 + 0.178 ME2: H from HBAR
+    float RTHFACTOR = 1.0f;  // 1 + 0.056 ME2: Reynolds number of the flat-plate friction
+    float CFFACTOR = 1.0f;   // 1/sqrt(1 + 0.2 ME2): compressibility of the flat-plate friction
+    float PEQFACTOR = 1.0f;  // 1 + 0.04 ME2: compressibility of HBAR0 and of the equilibrium pressure term
+    float LAG = 0.0f;        // 2.8 sqrt(1 + 0.1 ME2): lag constant
+    float FM = 1.0f;         // compressibility factor of the pressure-gradient term of the lag equation
+    float DUDS_UE = 0.0f;    // (dUE/dS)/UE
+  } EDGE;
+  void edge_state(float s);
+};
+
+// First step of the turbulent march: small derivatives are raised to 1.0E-6
+// in f, then the step that changes HBAR by 0.01 or THETA by 1 %, at most
+// 0.01 dx.
+float initial_step(float (&f)[3], const float (&y)[3], float dx);
+
+// Parts of the surface driver, in calling order.
+void prepare_stations(FlowState& fs, int ns, float xt, bool print);
+float laminar_layer(FlowState& fs, int ns, bool print);  // THETA at transition
+struct TransitionStart {
+  float HBAR, DELSTAR, THETA;
+};
+TransitionStart transition_start(const BoundaryLayer& bl, int itr, float theta);
+void turbulent_march(FlowState& fs, int ns, const TransitionStart& start, bool print);
+
+// Row of the boundary-layer table: X, HBAR, DELSTAR, THETA, CF and, on
+// turbulent rows, DELTA.
+void write_layer_row(float x, float hbar, float delstar, float theta, float cf);
+void write_layer_row(float x, float hbar, float delstar, float theta, float cf, float delta);
+
+}  // namespace tarn
