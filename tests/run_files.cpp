@@ -60,7 +60,7 @@ std::string run_data_file(const RunSpec& s) {
     out += stage(s, s.nsc, s.nsg / 2 + 1, s.gviscc, s.nviscc, 0);
     out += records("(2I5)", {1, -1});
   }
-  out += stage(s, s.nsf, s.nsg + 1, s.gviscf, s.nviscf, 1);
+  out += stage(s, s.nsf, s.nsg + 1, s.gviscf, s.nviscf, s.vprint_fine);
   if (s.dump) out += records("(2I5)", {0, -1});
   out += records("(2I5)", {0, 0});
   return out;
@@ -89,7 +89,7 @@ void write_continuation_run(const std::string& dir, const RunSpec& s, const std:
     out += stage(s, s.nsc, s.nsg / 2 + 1, s.gviscc, s.nviscc, 0, true, options);
     out += records("(2I5)", {1, -1});
   }
-  out += stage(s, s.nsf, s.nsg + 1, s.gviscf, s.nviscf, 1, s.nsc == 0, options);
+  out += stage(s, s.nsf, s.nsg + 1, s.gviscf, s.nviscf, s.vprint_fine, s.nsc == 0, options);
   if (s.dump) out += records("(2I5)", {0, -1});
   out += records("(2I5)", {0, 0});
   write_file(dir + "/" + s.name + ".TIN", out);

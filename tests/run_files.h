@@ -22,6 +22,7 @@ struct RunSpec {
   float r = 6.0e6f, xtu = 0.05f, xtl = 0.05f;
   float gviscc = 0.15f, gviscf = 0.075f;
   int nviscc = 5, nviscf = 5;
+  int vprint_fine = 1;  // viscous print level of the fine stage (the coarse stage has 0)
 };
 
 // The names file of a new run.
