@@ -17,7 +17,7 @@
 namespace tarn {
 namespace {
 
-using test::RunSpec;
+using test::RunSetup;
 using test::TempDir;
 
 int count_lines_with(const std::string& text, const std::string& what) {
@@ -32,7 +32,7 @@ class ViscousState : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir_ = new TempDir;
-    RunSpec s;
+    RunSetup s;
     s.em = 0.5f;
     s.nsg = 96;
     s.nsc = 40;
@@ -167,7 +167,7 @@ TEST_F(QuietCoupling, OnlySweepsWithSmallCorrectionsCountTowardsTheNextUpdate) {
 TEST(CouplingSchedule, FirstUpdateFollowsTenCountedSweepsThenEveryFifth) {
   for (auto [nsc, updates] : {std::pair{10, 0}, {11, 1}, {15, 1}, {16, 2}, {100, 18}}) {
     TempDir dir;
-    RunSpec s;
+    RunSetup s;
     s.em = 0.5f;
     s.nsg = 96;
     s.nsc = nsc;
@@ -182,7 +182,7 @@ TEST(CouplingSchedule, FirstUpdateFollowsTenCountedSweepsThenEveryFifth) {
 
 TEST(ViscousListings, SummariesRecordsAndTablesAsThePrintLevelAsks) {
   TempDir dir;
-  RunSpec s;
+  RunSetup s;
   s.em = 0.5f;
   s.nsg = 96;
   s.nsc = 30;
@@ -213,7 +213,7 @@ TEST(ViscousListings, SummariesRecordsAndTablesAsThePrintLevelAsks) {
 
 TEST(ViscousListings, PrintLevelZeroPrintsNoFinalResults) {
   TempDir dir;
-  RunSpec s;
+  RunSetup s;
   s.em = 0.5f;
   s.nsg = 96;
   s.nsc = 0;
@@ -229,7 +229,7 @@ TEST(ViscousListings, PrintLevelZeroPrintsNoFinalResults) {
 
 TEST(LiftTargeting, RequiredLiftIsReachedByMovingTheIncidence) {
   TempDir dir;
-  RunSpec s;
+  RunSetup s;
   s.em = 0.5f;
   s.alp = 1.0f;
   s.icl = 1;
@@ -255,7 +255,7 @@ TEST(ViscousValidation, Rae2822Case6AgreesWithTheMeasurements) {
   std::string aerofoil = test::shared_file("aerofoils/RAE2822.DAT");
   if (aerofoil.empty()) GTEST_SKIP() << "shared reference data not present";
   TempDir dir;
-  RunSpec s;
+  RunSetup s;
   s.aerofoil = "RAE2822.DAT";
   s.aerofoil_source = aerofoil;
   s.em = 0.729f;
@@ -280,7 +280,7 @@ TEST(ViscousValidation, Rae2822Case6AgreesWithTheMeasurements) {
 
 TEST(ViscousValidation, Naca0012AtMachHalfAgreesWithThePeerMethod) {
   TempDir dir;
-  RunSpec s;
+  RunSetup s;
   s.em = 0.5f;
   s.alp = 2.0f;
   s.r = 6.0e6f;

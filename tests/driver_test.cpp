@@ -12,7 +12,7 @@ namespace {
 
 using test::lines_of;
 using test::read_file;
-using test::RunSpec;
+using test::RunSetup;
 using test::TempDir;
 
 bool contains(const std::vector<std::string>& lines, const std::string& want) {
@@ -30,11 +30,11 @@ TEST(RunName, CharactersBeforeTheFirstBlankUpToEight) {
 
 TEST(Driver, ReplyWithBlankInsideUsesTheFirstWordForTheFiles) {
   TempDir dir;
-  RunSpec spec;
-  spec.name = "AB";
-  spec.nsc = 2;
-  spec.nsf = 2;
-  test::write_new_run(dir.path(), spec);
+  RunSetup setup;
+  setup.name = "AB";
+  setup.nsc = 2;
+  setup.nsf = 2;
+  test::write_new_run(dir.path(), setup);
   auto r = test::run_program("tarn", dir.path(), "AB CD\n");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(test::file_exists(dir.file("AB.SEP")));
@@ -58,9 +58,9 @@ TEST(Driver, MissingNamesFileStopsWithoutAStatusRecord) {
 
 TEST(Driver, TruncatedRunDataFileStopsWithoutAStatusRecord) {
   TempDir dir;
-  RunSpec spec;
-  test::write_new_run(dir.path(), spec);
-  std::string tin = test::run_data_file(spec);
+  RunSetup setup;
+  test::write_new_run(dir.path(), setup);
+  std::string tin = test::run_data_file(setup);
   test::write_file(dir.file("CASE1.TIN"), tin.substr(0, tin.size() / 2));
   auto r = test::run_program("tarn", dir.path(), "CASE1\n");
   EXPECT_EQ(r.status, kExitBadInput);
@@ -73,8 +73,8 @@ class DefaultViscousRun : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir_ = new TempDir;
-    RunSpec spec;
-    test::write_new_run(dir_->path(), spec);
+    RunSetup setup;
+    test::write_new_run(dir_->path(), setup);
     result_ = new test::ProgramResult(test::run_program("tarn", dir_->path(), "CASE1\n"));
   }
   static void TearDownTestSuite() {
@@ -137,12 +137,12 @@ TEST_F(DefaultViscousRun, IterationHistoryHasAHeadingPerStageAndALinePerSweep) {
 
 TEST(Driver, GeometryStepOfHundredLinesUsesSixteenRadialIntervals) {
   TempDir dir;
-  RunSpec spec;
-  spec.nsg = 100;
-  spec.nsc = 0;
-  spec.nsf = 2;
-  spec.viscous = false;
-  test::write_new_run(dir.path(), spec);
+  RunSetup setup;
+  setup.nsg = 100;
+  setup.nsc = 0;
+  setup.nsf = 2;
+  setup.viscous = false;
+  test::write_new_run(dir.path(), setup);
   auto r = test::run_program("tarn", dir.path(), "CASE1\n");
   ASSERT_EQ(r.status, 0) << r.err;
   auto lines = lines_of(read_file(dir.file("CASE1.FUL")));
@@ -151,14 +151,14 @@ TEST(Driver, GeometryStepOfHundredLinesUsesSixteenRadialIntervals) {
 
 TEST(Driver, RecordWithZeroMachAndRelaxationKeepsThePreviousValues) {
   TempDir dir;
-  RunSpec spec;
-  spec.viscous = false;
-  spec.nsc = 0;
-  spec.nsf = 2;
-  spec.xs = 1.8f;
-  test::write_new_run(dir.path(), spec);
+  RunSetup setup;
+  setup.viscous = false;
+  setup.nsc = 0;
+  setup.nsf = 2;
+  setup.xs = 1.8f;
+  test::write_new_run(dir.path(), setup);
   // A further stage whose record restates nothing: EM = 0 and XS = 0.
-  std::string tin = test::run_data_file(spec);
+  std::string tin = test::run_data_file(setup);
   tin.insert(tin.rfind("    0   -1"), "    2    1\n");
   test::write_file(dir.file("CASE1.TIN"), tin);
   auto r = test::run_program("tarn", dir.path(), "CASE1\n");

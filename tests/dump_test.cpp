@@ -339,7 +339,7 @@ TEST_F(Dump, StepWithoutItsDumpFileStopsTheRun) {
 // and a damaged copy stops the continuation without a status record.
 TEST(DumpRun, ContinuationRunRetrievesTheDumpAndRefusesADamagedOne) {
   TempDir dir;
-  test::RunSpec setup;
+  test::RunSetup setup;
   setup.viscous = false;
   setup.nsc = 2;
   setup.nsf = 2;

@@ -131,7 +131,7 @@ TEST(AerofoilFile, BadFilesStopTheRunWithTheConsoleLines) {
 
 TEST(AerofoilFile, TruncatedFileStopsTheProgramWithoutAStatusRecord) {
   test::TempDir dir;
-  test::RunSpec setup;
+  test::RunSetup setup;
   test::write_new_run(dir.path(), setup);
   std::string file = naca0012(31);
   test::write_file(dir.file(setup.aerofoil), file.substr(0, file.size() / 2));

@@ -273,7 +273,7 @@ namespace {
 
 TEST(DivergingRun, StopsWithTheMessageOnBothListingsAndStatusMinusFour) {
   test::TempDir dir;
-  test::RunSpec s;
+  test::RunSetup s;
   s.viscous = false;
   s.xs = 3.5f;  // over-relaxation far beyond 2: the iteration cannot converge
   test::write_new_run(dir.path(), s);

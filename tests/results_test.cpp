@@ -17,11 +17,11 @@
 namespace tarn {
 namespace {
 
-using test::RunSpec;
+using test::RunSetup;
 using test::TempDir;
 
-RunSpec inviscid(float em, float alp) {
-  RunSpec s;
+RunSetup inviscid(float em, float alp) {
+  RunSetup s;
   s.viscous = false;
   s.dump = false;
   s.em = em;
@@ -103,7 +103,7 @@ TEST_P(ExactIncompressible, NearlyIncompressibleFlowMatchesTheExactLiftAndPressu
   if (aerofoil.empty()) GTEST_SKIP() << "shared reference data not present";
   TempDir dir;
   const float em = 0.05f;
-  RunSpec s = inviscid(em, c.alp);
+  RunSetup s = inviscid(em, c.alp);
   s.aerofoil = c.aerofoil;
   s.aerofoil_source = aerofoil;
   test::write_new_run(dir.path(), s);
@@ -133,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(KarmanTrefftz, ExactIncompressible,
 
 TEST(InviscidNaca0012, ZeroIncidenceGivesNoLiftAndNoMoment) {
   TempDir dir;
-  RunSpec s = inviscid(0.5f, 0.0f);
+  RunSetup s = inviscid(0.5f, 0.0f);
   test::write_new_run(dir.path(), s);
   ASSERT_EQ(test::run_tarn(dir.path(), s.name), 0);
   test::Summary sum = test::last_summary(test::read_file(dir.file(s.name + ".BRF")));
@@ -154,7 +154,7 @@ std::vector<float> corrections(const std::string& history) {
 
 TEST(InviscidNaca0012, SubcriticalFlowConvergesToTheReferenceLift) {
   TempDir dir;
-  RunSpec s = inviscid(0.5f, 2.0f);
+  RunSetup s = inviscid(0.5f, 2.0f);
   test::write_new_run(dir.path(), s);
   ASSERT_EQ(test::run_tarn(dir.path(), s.name), 0);
   test::Summary sum = test::last_summary(test::read_file(dir.file(s.name + ".BRF")));
@@ -173,7 +173,7 @@ TEST(InviscidNaca0012, SubcriticalFlowConvergesToTheReferenceLift) {
 
 TEST(InviscidNaca0012, TransonicFlowFormsOneUpperShockAndItsWaveDrag) {
   TempDir dir;
-  RunSpec s = inviscid(0.8f, 1.25f);
+  RunSetup s = inviscid(0.8f, 1.25f);
   test::write_new_run(dir.path(), s);
   ASSERT_EQ(test::run_tarn(dir.path(), s.name), 0);
   std::string full = test::read_file(dir.file(s.name + ".FUL"));
@@ -209,7 +209,7 @@ TEST(InviscidNaca0012, TransonicFlowFormsOneUpperShockAndItsWaveDrag) {
 
 TEST(InviscidListings, TablesAndListsHaveTheirHeadingsAndOneRowPerPoint) {
   TempDir dir;
-  RunSpec s = inviscid(0.5f, 2.0f);
+  RunSetup s = inviscid(0.5f, 2.0f);
   s.nsg = 96;
   test::write_new_run(dir.path(), s);
   ASSERT_EQ(test::run_tarn(dir.path(), s.name), 0);
@@ -243,21 +243,21 @@ TEST(InviscidListings, TablesAndListsHaveTheirHeadingsAndOneRowPerPoint) {
 
 TEST(Continuation, DumpedRunContinuedGivesTheSameResultsAsOneRun) {
   TempDir dir;
-  RunSpec whole = inviscid(0.7f, 1.0f);
+  RunSetup whole = inviscid(0.7f, 1.0f);
   whole.nsc = 0;
   whole.nsf = 200;
   whole.name = "WHOLE";
   test::write_new_run(dir.path(), whole);
   ASSERT_EQ(test::run_tarn(dir.path(), whole.name), 0);
 
-  RunSpec first = whole;
+  RunSetup first = whole;
   first.name = "FIRST";
   first.nsf = 100;
   first.dump = true;
   test::write_new_run(dir.path(), first);
   ASSERT_EQ(test::run_tarn(dir.path(), first.name), 0);
 
-  RunSpec second = first;
+  RunSetup second = first;
   second.name = "SECOND";
   second.dump = false;
   test::write_continuation_run(dir.path(), second, "FIRST.UNF");

@@ -17,11 +17,11 @@ std::string records(const char* layout, const std::vector<Value>& values) {
   return out;
 }
 
-std::string iteration(int ns, int ityp, float em, float alp, const RunSpec& s, int follow) {
+std::string iteration(int ns, int ityp, float em, float alp, const RunSetup& s, int follow) {
   return records("(2I5, 3F10.4, 4F5.3, I5)", {ns, ityp, em, alp, 0.0f, s.xs, s.xm, s.ep, s.qcp, follow});
 }
 
-std::string stage(const RunSpec& s, int ns, int np, float gvisc, int nvisc, int print, bool first = false,
+std::string stage(const RunSetup& s, int ns, int np, float gvisc, int nvisc, int print, bool first = false,
                   bool options = true) {
   bool zeros = s.icl == 1 && s.viscous && !first;
   float em = zeros ? 0.0f : s.em;
@@ -39,7 +39,7 @@ std::string stage(const RunSpec& s, int ns, int np, float gvisc, int nvisc, int 
 
 }  // namespace
 
-std::string names_file(const RunSpec& s) {
+std::string names_file(const RunSetup& s) {
   std::string out;
   for (const char* ext : {".NAM", ".TIN", ".IEH", ".VEH", ".FUL", ".BRF", ".GRD", ".UNF"}) out += s.name + ext + "\n";
   out += "1\n";
@@ -48,7 +48,7 @@ std::string names_file(const RunSpec& s) {
   return out;
 }
 
-std::string run_data_file(const RunSpec& s) {
+std::string run_data_file(const RunSetup& s) {
   std::string title = s.title + std::string(68 - s.title.size(), ' ');
   std::string out = records("(I5, A68)", {s.viscous ? 4 : 0, title});
   out += " \n";
@@ -66,7 +66,7 @@ std::string run_data_file(const RunSpec& s) {
   return out;
 }
 
-void write_new_run(const std::string& dir, const RunSpec& s) {
+void write_new_run(const std::string& dir, const RunSetup& s) {
   write_file(dir + "/" + s.name + ".NAM", names_file(s));
   write_file(dir + "/" + s.name + ".TIN", run_data_file(s));
   std::string aerofoil =
@@ -74,7 +74,7 @@ void write_new_run(const std::string& dir, const RunSpec& s) {
   write_file(dir + "/" + s.aerofoil, aerofoil);
 }
 
-void write_continuation_run(const std::string& dir, const RunSpec& s, const std::string& dump) {
+void write_continuation_run(const std::string& dir, const RunSetup& s, const std::string& dump) {
   std::string nam;
   for (const char* ext : {".NAM", ".TIN", ".IEH", ".VEH", ".FUL", ".BRF", ".GRD", ".UNF"}) nam += s.name + ext + "\n";
   nam += "0\n" + dump + "\n" + (s.dump ? "1" : "0") + "\n0\n";

@@ -6,7 +6,7 @@
 
 namespace tarn::test {
 
-struct RunSpec {
+struct RunSetup {
   std::string name = "CASE1";
   std::string aerofoil = "NACA0012.DAT";
   std::string aerofoil_source;  // file copied in as the aerofoil; empty: NACA 0012 from nacagen
@@ -26,14 +26,14 @@ struct RunSpec {
 };
 
 // The names file of a new run.
-std::string names_file(const RunSpec& s);
+std::string names_file(const RunSetup& s);
 // The run-data file of a new run.
-std::string run_data_file(const RunSpec& s);
+std::string run_data_file(const RunSetup& s);
 // Writes both into the folder, with the aerofoil data file.
-void write_new_run(const std::string& dir, const RunSpec& s);
+void write_new_run(const std::string& dir, const RunSetup& s);
 // Writes the names file and run-data file of a run that continues from the
 // dump `dump` (a file name in the folder).
-void write_continuation_run(const std::string& dir, const RunSpec& s, const std::string& dump);
+void write_continuation_run(const std::string& dir, const RunSetup& s, const std::string& dump);
 
 // Numbers of a run's summary on the second listing (the last one printed).
 struct Summary {
