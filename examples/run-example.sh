@@ -13,6 +13,6 @@ cd "$work"
 "$top/build/nacagen" 0012 > NACA0012.DAT
 echo NACA12 | "$top/build/tarn"
 echo
-echo "Second listing ($work/NACA12.BRF):"
-cat NACA12.BRF
-echo "Status record: $(tail -n 1 NACA12.SEP)"
+echo "Summary of the second listing ($work/NACA12.BRF, which also holds the pressure lists):"
+tail -n 8 NACA12.BRF
+echo "Status record of NACA12.SEP: $(tail -n 1 NACA12.SEP)"
