@@ -94,6 +94,8 @@ struct ExactCase {
   float alp, cl;
 };
 
+void PrintTo(const ExactCase& c, std::ostream* os) { *os << c.aerofoil; }
+
 class ExactIncompressible : public ::testing::TestWithParam<ExactCase> {};
 
 TEST_P(ExactIncompressible, NearlyIncompressibleFlowMatchesTheExactLiftAndPressures) {
@@ -129,7 +131,10 @@ TEST_P(ExactIncompressible, NearlyIncompressibleFlowMatchesTheExactLiftAndPressu
 
 INSTANTIATE_TEST_SUITE_P(KarmanTrefftz, ExactIncompressible,
                          ::testing::Values(ExactCase{"KTA.DAT", "KTA_exact.txt", 3.0f, 0.366540f},
-                                           ExactCase{"KTB.DAT", "KTB_exact.txt", 2.0f, 0.748727f}));
+                                           ExactCase{"KTB.DAT", "KTB_exact.txt", 2.0f, 0.748727f}),
+                         [](const ::testing::TestParamInfo<ExactCase>& info) {
+                           return std::string(info.param.aerofoil).substr(0, 3);
+                         });
 
 TEST(InviscidNaca0012, ZeroIncidenceGivesNoLiftAndNoMoment) {
   TempDir dir;
