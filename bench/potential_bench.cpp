@@ -49,7 +49,6 @@ std::unique_ptr<FlowState> fine_naca() {
   geometry_and_mapping(*fs, 0.0f, 0.0f, 0.1309f, 0.26f);
   fs->gas.EM = 0.75f;
   form_gas_constants(*fs);
-  fs->gas.QSTAR2 = fs->gas.A0 * 5.0f / 6.0f;
   fs->pot.EP = 0.8f;
   fs->pot.QCP = 0.25f;
   form_ep_weights(*fs);

@@ -27,7 +27,6 @@ std::unique_ptr<FlowState> cylinder(int n, int mr, float em, float alp_deg) {
   fs->map.SIGMA = fs->map.RSIGMA = 1.0f;
   fs->gas.EM = em;
   form_gas_constants(*fs);
-  fs->gas.QSTAR2 = fs->gas.A0 * 5.0f / 6.0f;
   fs->pot.EP = 0.8f;
   fs->pot.QCP = 0.25f;
   form_ep_weights(*fs);

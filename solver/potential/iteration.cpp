@@ -24,8 +24,7 @@ constexpr int kStatusDiverged = -4;
 
 void stage_setup(FlowState& fs) {
   Potential& p = fs.pot;
-  float qstar2 = (5.0f / 6.0f) * (1.0f / (fs.gas.EM * fs.gas.EM) + 0.2f);
-  p.RELA = (p.XS - p.XM) / (1.0f - qstar2);
+  p.RELA = (p.XS - p.XM) / (1.0f - fs.gas.QSTAR2);
   p.RELB = p.XS - p.RELA;
   if (p.F == 0.0f) p.DGHELD = p.DGHELD / (2.0f / fs.map.SIGMA);
 }

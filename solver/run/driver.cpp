@@ -234,8 +234,11 @@ void form_gas_constants(FlowState& fs) {
   g.A1 = 1.0f + g.A2;
   g.A2CPF = 1.0f / (g.A2 * g.CPF);
   g.BETA = std::sqrt(1.0f - em2);
+  g.QSTAR2 = critical_speed_squared(g);
   fs.run.MACHCHANGED = 1;
 }
+
+float critical_speed_squared(const Gas& gas) { return gas.A0 * 5.0f / 6.0f; }
 
 void run_tarn(FlowState& fs) {
   Units& u = units();
@@ -257,7 +260,7 @@ void run_tarn(FlowState& fs) {
     if (fs.run.NS != 0) {
       form_ep_weights(fs);
       if (fs.gas.EM != fs.gas.EMPREV) form_gas_constants(fs);
-      fs.gas.QSTAR2 = fs.gas.A0 * 5.0f / 6.0f;
+      fs.gas.QSTAR2 = critical_speed_squared(fs.gas);
     }
     if (!dispatch(fs)) break;
     fs.ALP *= kDegPerRad;

@@ -39,8 +39,11 @@ RunFiles read_names_file();
 // Run name as typed: the characters before the first blank (at most 8).
 std::string run_name_from_reply(const std::string& reply);
 
-// Gas constants for the present EM (raised to 1.0E-11 when smaller).
+// Gas constants for the present EM (raised to 1.0E-11 when smaller), the
+// critical speed squared included.
 void form_gas_constants(FlowState& fs);
+// Critical speed squared, (2/(gamma + 1)) times the stagnation speed of sound squared.
+float critical_speed_squared(const Gas& gas);
 void form_ep_weights(FlowState& fs);
 
 // Angle tables and far field.
