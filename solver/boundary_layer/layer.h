@@ -148,6 +148,9 @@ struct EntrainmentEquations {
   // Takes the interval from station j-1 to station j.
   void set_interval(int j);
   void operator()(int mode, float (&f)[3], float s, float (&y)[3]);
+  // The same with the mode fixed, inlined into the march.
+  template <EntrainmentMode Mode>
+  void evaluate(float (&f)[3], float s, float (&y)[3]);
   // Edge Mach number squared, static temperature (K) and unit Reynolds
   // number at edge-velocity ratio uex.
   void edge_conditions(float uex, float& me2, float& tsk, float& rux) const;
@@ -181,6 +184,10 @@ struct EntrainmentEquations {
     float DUDS_UE = 0.0f;    // (dUE/dS)/UE
   } EDGE;
   void edge_state(float s);
+
+ private:
+  float limit_hbar(float& hbar);
+  float skin_friction(float hbar, const EdgeState& g);
 };
 
 // First step of the turbulent march: small derivatives are raised to 1.0E-6

@@ -85,20 +85,49 @@ void EntrainmentEquations::edge_conditions(float uex, float& me2, float& tsk, fl
   rux = RUSCALE * uex * tr * (tsk + kSutherlandTurbulent);
 }
 
-void EntrainmentEquations::operator()(int mode, float (&f)[3], float s, float (&y)[3]) {
+// HBAR held within its limits; a value at or below 1 is raised and noted
+// for the report at the end of the interval.
+[[gnu::always_inline]] inline float EntrainmentEquations::limit_hbar(float& hbar) {
+  if (hbar > kHbarMax) {
+    hbar = kHbarMax;
+  } else if (hbar <= kHbarMin) {
+    hbar = 1.0001f;
+    bl.HBARMIN = 1;
+  }
+  return hbar;
+}
+
+// Flat-plate half skin friction (returned) and local half skin friction CFH
+// at the current HBAR and THETA; both zero in the wake. HBAR0 is the
+// flat-plate shape factor, entering as HBAR/HBAR0.
+[[gnu::always_inline]] inline float EntrainmentEquations::skin_friction(float hbar, const EdgeState& g) {
+  float cf0h = 0.0f;
+  CFH = 0.0f;
+  if (!WAKE) {
+    cf0h = (0.005065f / (kLog10E * std::log(g.RTHFACTOR * RTH) - 1.02f) - 0.000375f) * g.CFFACTOR;
+    cf0h = std::max(cf0h, kCfhFloor);
+    const float hbar_over_hbar0 = hbar * (1.0f - 6.55f * std::sqrt(cf0h * g.PEQFACTOR));
+    CFH = std::max(cf0h * (0.9f / (hbar_over_hbar0 - 0.4f) - 0.5f), kCfhFloor);
+  }
+  return cf0h;
+}
+
+template <EntrainmentMode Mode>
+[[gnu::always_inline]] inline void EntrainmentEquations::evaluate(float (&f)[3], float s, float (&y)[3]) {
   if (s != EDGE.S) edge_state(s);
   const EdgeState& g = EDGE;
 
-  if (y[0] > kHbarMax) {
-    y[0] = kHbarMax;
-  } else if (y[0] <= kHbarMin) {
-    y[0] = 1.0001f;
-    bl.HBARMIN = 1;
-  }
-  const float hbar = y[0];
+  const float hbar = limit_hbar(y[0]);
   H = g.HFACTOR * (hbar + 1.0f) - 1.0f;
   THETA = y[1];
   RTH = THETA * g.RUX;
+  const float cf0h = skin_friction(hbar, g);
+  if constexpr (Mode == kAuxiliary) {
+    if (bl.HBARMAX) units().write(kListing, kHbarLimit, " MAX");
+    if (bl.HBARMIN) units().write(kListing, kHbarLimit, " MIN");
+    bl.HBARMAX = bl.HBARMIN = 0;
+    return;
+  }
   const float grad = THETA * g.DUDS_UE;  // (THETA/UE) dUE/dS
 
   // Entrainment shape factor H1 and its slope D1.
@@ -111,31 +140,14 @@ void EntrainmentEquations::operator()(int mode, float (&f)[3], float s, float (&
   }
   const float peq0 = e * e / (squared(6.432f * hbar) * g.PEQFACTOR);
 
-  // Flat-plate and local skin friction (zero in the wake); HBAR0 is the
-  // flat-plate shape factor, entering as HBAR/HBAR0.
-  float cf0h = 0.0f;
-  CFH = 0.0f;
-  if (!WAKE) {
-    cf0h = (0.005065f / (kLog10E * std::log(g.RTHFACTOR * RTH) - 1.02f) - 0.000375f) * g.CFFACTOR;
-    cf0h = std::max(cf0h, kCfhFloor);
-    const float hbar_over_hbar0 = hbar * (1.0f - 6.55f * std::sqrt(cf0h * g.PEQFACTOR));
-    CFH = std::max(cf0h * (0.9f / (hbar_over_hbar0 - 0.4f) - 0.5f), kCfhFloor);
-  }
-
   // Equilibrium entrainment.
   float ceeq0 = h1 * (CFH - (H + 1.0f) / (0.8f * H) * (CFH - peq0));
   if (WAKE) {
     const float q = -0.08f * ceeq0 - 4.0f * ceeq0 * ceeq0;
     ceeq0 = (std::sqrt(0.0004f - 4.0f * q) - 0.02f) / 2.0f;
   }
-  if (mode == kAuxiliary) {
-    if (bl.HBARMAX) units().write(kListing, kHbarLimit, " MAX");
-    if (bl.HBARMIN) units().write(kListing, kHbarLimit, " MIN");
-    bl.HBARMAX = bl.HBARMIN = 0;
-    return;
-  }
   f[1] = CFH - (H + 2.0f - g.ME2) * grad;  // momentum equation
-  if (mode == kEquilibrium) y[2] = ceeq0;
+  if constexpr (Mode == kEquilibrium) y[2] = ceeq0;
 
   // Shape-factor equation; HBAR may not grow at its upper limit.
   f[0] = ((y[2] - CFH * h1) + h1 * (H + 1.0f) * grad) * (1.0f / (THETA * d1));
@@ -154,6 +166,14 @@ void EntrainmentEquations::operator()(int mode, float (&f)[3], float s, float (&
   const float tp = (H + h1) * grad;
   f[2] = ff * ((WAKE ? 0.5f : 1.0f) * g.LAG * (rooteq - root) + teq - tp * g.FM);
   if (f[2] <= 0.0f && ce <= kCeStop) f[2] = 0.0f;
+}
+
+void EntrainmentEquations::operator()(int mode, float (&f)[3], float s, float (&y)[3]) {
+  switch (mode) {
+    case kAuxiliary: return evaluate<kAuxiliary>(f, s, y);
+    case kEquilibrium: return evaluate<kEquilibrium>(f, s, y);
+    default: return evaluate<kDerivative>(f, s, y);
+  }
 }
 
 void EntrainmentEquations::edge_state(float s) {
@@ -183,7 +203,7 @@ void turbulent_march(FlowState& fs, int ns, const TransitionStart& start, bool p
   BoundaryLayer& bl = fs.bl;
   const int itr = bl.ITR[ns - 1], ite = bl.ITE[ns - 1], n = bl.N[ns - 1];
   EntrainmentEquations eq(fs, ite);
-  auto derivative = [&eq](float s, float (&y)[3], float (&f)[3]) { eq(kDerivative, f, s, y); };
+  auto derivative = [&eq](float s, float (&y)[3], float (&f)[3]) { eq.evaluate<kDerivative>(f, s, y); };
 
   // Starting values at transition.
   const float htr = start.DELSTAR / start.THETA;
@@ -192,7 +212,7 @@ void turbulent_march(FlowState& fs, int ns, const TransitionStart& start, bool p
   const float rth = start.THETA * bl.RU(itr);
   float s = bl.S(itr);
   eq.set_interval(itr + 1);
-  eq(kEquilibrium, f, s, y);
+  eq.evaluate<kEquilibrium>(f, s, y);
   bl.CF(itr, ns) = 2.0f * eq.CFH;
   bl.DELSTAR(itr, ns) = eq.H * eq.THETA;
   bl.THETA(itr, ns) = eq.THETA;
@@ -208,7 +228,7 @@ void turbulent_march(FlowState& fs, int ns, const TransitionStart& start, bool p
     ds = std::min(ds, bl.S(j) - bl.S(j - 1));
     vint(derivative, ds, s, y, bl.S(j), kAccuracy, kMaxSteps, f, work);
     s = bl.S(j);
-    eq(kAuxiliary, f, s, y);
+    eq.evaluate<kAuxiliary>(f, s, y);
     bl.CF(j, ns) = 2.0f * eq.CFH;
     if (j <= ite && eq.CFH <= kCfhFloor) {
       bl.CF(j, ns) = 2.0f * kCfhFloor;
