@@ -31,6 +31,10 @@ constexpr int kOnceTrailingEdge = kMaxMonitors, kOnce96 = kMaxMonitors + 1, kOnc
 
 float squared(float v) { return v * v; }
 
+// Equal values with the same sign (so +0 and -0 differ); a NaN matches
+// nothing. Cached terms are taken only for identical arguments.
+bool identical(float a, float b) { return a == b && std::signbit(a) == std::signbit(b); }
+
 // Monitors of a turbulent station: the station list watched by the wave
 // drag (one coefficient record each) and the trailing-edge values. The
 // first station to reach a position sets its value for the whole run.
@@ -70,7 +74,7 @@ EntrainmentEquations::EntrainmentEquations(FlowState& fs, int ite)
 
 void EntrainmentEquations::set_interval(int j) {
   J = j;
-  EDGE.S = -1.0f;  // no edge state yet on this interval
+  for (EdgeState& g : EDGE) g.S = kNotYet;  // no edge state yet on this interval
   DUDS = (bl.UE(j) - bl.UE(j - 1)) / (bl.S(j) - bl.S(j - 1));
   WAKE = j > ITE;
 }
@@ -85,6 +89,35 @@ void EntrainmentEquations::edge_conditions(float uex, float& me2, float& tsk, fl
   rux = RUSCALE * uex * tr * (tsk + kSutherlandTurbulent);
 }
 
+void EntrainmentEquations::edge_factors(EdgeFactors& g, float uex) const {
+  g.UEX = uex;
+  float tsk = 0.0f;
+  edge_conditions(uex, g.ME2, tsk, g.RUX);
+  const float me2 = g.ME2;
+  g.HFACTOR = 1.0f + kShapeTemperature * me2;
+  g.RTHFACTOR = 1.0f + 0.056f * me2;
+  g.CFFACTOR = 1.0f / std::sqrt(temperature_ratio(me2));
+  g.PEQFACTOR = 1.0f + 0.04f * me2;
+  g.LAG = 2.8f * std::sqrt(1.0f + 0.1f * me2);
+  g.FM = 1.0f + 0.075f * me2 * temperature_ratio(me2) / (1.0f + 0.1f * me2);
+}
+
+const EntrainmentEquations::EdgeState& EntrainmentEquations::edge_state(float s) {
+  if (identical(s, EDGE[kFurthest].S)) return EDGE[kFurthest];
+  if (identical(s, EDGE[kLatest].S)) return EDGE[kLatest];
+  const bool furthest = !(s <= EDGE[kFurthest].S);  // also on a fresh interval
+  EdgeState &g = EDGE[furthest ? kFurthest : kLatest], &other = EDGE[furthest ? kLatest : kFurthest];
+  g.S = s;
+  const float uex = bl.UE(J - 1) + (s - bl.S(J - 1)) * DUDS;
+  if (identical(uex, other.UEX)) {
+    static_cast<EdgeFactors&>(g) = other;
+  } else if (!identical(uex, g.UEX)) {
+    edge_factors(g, uex);
+  }
+  g.DUDS_UE = DUDS / uex;
+  return g;
+}
+
 // HBAR held within its limits; a value at or below 1 is raised and noted
 // for the report at the end of the interval.
 [[gnu::always_inline]] inline float EntrainmentEquations::limit_hbar(float& hbar) {
@@ -97,30 +130,35 @@ void EntrainmentEquations::edge_conditions(float uex, float& me2, float& tsk, fl
   return hbar;
 }
 
-// Flat-plate half skin friction (returned) and local half skin friction CFH
-// at the current HBAR and THETA; both zero in the wake. HBAR0 is the
-// flat-plate shape factor, entering as HBAR/HBAR0.
-[[gnu::always_inline]] inline float EntrainmentEquations::skin_friction(float hbar, const EdgeState& g) {
+// Shape factor H, flat-plate half skin friction (returned) and local half
+// skin friction CFH at the current HBAR and THETA; the friction is zero in
+// the wake. HBAR0 is the flat-plate shape factor, entering as HBAR/HBAR0.
+[[gnu::always_inline]] inline float EntrainmentEquations::skin_friction(float hbar, const EdgeFactors& g) {
+  Friction& m = FRICTION;
+  if (identical(g.UEX, m.UEX) && identical(hbar, m.HBAR) && identical(THETA, m.THETA) && WAKE == m.WAKE) {
+    H = m.H;
+    CFH = m.CFH;
+    return m.CF0H;
+  }
+  H = g.HFACTOR * (hbar + 1.0f) - 1.0f;
+  const float rth = THETA * g.RUX;  // momentum-thickness Reynolds number
   float cf0h = 0.0f;
   CFH = 0.0f;
   if (!WAKE) {
-    cf0h = (0.005065f / (kLog10E * std::log(g.RTHFACTOR * RTH) - 1.02f) - 0.000375f) * g.CFFACTOR;
+    cf0h = (0.005065f / (kLog10E * std::log(g.RTHFACTOR * rth) - 1.02f) - 0.000375f) * g.CFFACTOR;
     cf0h = std::max(cf0h, kCfhFloor);
     const float hbar_over_hbar0 = hbar * (1.0f - 6.55f * std::sqrt(cf0h * g.PEQFACTOR));
     CFH = std::max(cf0h * (0.9f / (hbar_over_hbar0 - 0.4f) - 0.5f), kCfhFloor);
   }
+  m = {g.UEX, hbar, THETA, WAKE, H, cf0h, CFH};
   return cf0h;
 }
 
 template <EntrainmentMode Mode>
 [[gnu::always_inline]] inline void EntrainmentEquations::evaluate(float (&f)[3], float s, float (&y)[3]) {
-  if (s != EDGE.S) edge_state(s);
-  const EdgeState& g = EDGE;
-
+  const EdgeState& g = edge_state(s);
   const float hbar = limit_hbar(y[0]);
-  H = g.HFACTOR * (hbar + 1.0f) - 1.0f;
   THETA = y[1];
-  RTH = THETA * g.RUX;
   const float cf0h = skin_friction(hbar, g);
   if constexpr (Mode == kAuxiliary) {
     if (bl.HBARMAX) units().write(kListing, kHbarLimit, " MAX");
@@ -176,21 +214,18 @@ void EntrainmentEquations::operator()(int mode, float (&f)[3], float s, float (&
   }
 }
 
-void EntrainmentEquations::edge_state(float s) {
-  EdgeState& g = EDGE;
-  g.S = s;
-  const float uex = bl.UE(J - 1) + (s - bl.S(J - 1)) * DUDS;
-  float tsk = 0.0f;
-  edge_conditions(uex, g.ME2, tsk, g.RUX);
-  const float me2 = g.ME2;
-  g.HFACTOR = 1.0f + kShapeTemperature * me2;
-  g.RTHFACTOR = 1.0f + 0.056f * me2;
-  g.CFFACTOR = 1.0f / std::sqrt(temperature_ratio(me2));
-  g.PEQFACTOR = 1.0f + 0.04f * me2;
-  g.LAG = 2.8f * std::sqrt(1.0f + 0.1f * me2);
-  g.FM = 1.0f + 0.075f * me2 * temperature_ratio(me2) / (1.0f + 0.1f * me2);
-  g.DUDS_UE = DUDS / uex;
-}
+namespace {
+
+// Derivatives for the integrator, inlined at each of its six stages so that
+// Y and F stay in registers.
+struct Slopes {
+  EntrainmentEquations& eq;
+  [[gnu::always_inline]] void operator()(float s, float (&y)[3], float (&f)[3]) const {
+    eq.evaluate<kDerivative>(f, s, y);
+  }
+};
+
+}  // namespace
 
 float initial_step(float (&f)[3], const float (&y)[3], float dx) {
   constexpr float kSmallDerivative = 1.0e-6f;
@@ -203,7 +238,7 @@ void turbulent_march(FlowState& fs, int ns, const TransitionStart& start, bool p
   BoundaryLayer& bl = fs.bl;
   const int itr = bl.ITR[ns - 1], ite = bl.ITE[ns - 1], n = bl.N[ns - 1];
   EntrainmentEquations eq(fs, ite);
-  auto derivative = [&eq](float s, float (&y)[3], float (&f)[3]) { eq.evaluate<kDerivative>(f, s, y); };
+  const Slopes derivative{eq};
 
   // Starting values at transition.
   const float htr = start.DELSTAR / start.THETA;
