@@ -198,17 +198,20 @@ struct EntrainmentEquations {
   EdgeState EDGE[2];
   enum { kFurthest = 0, kLatest = 1 };
   const EdgeState& edge_state(float s);
+  const EdgeState& new_edge_state(float s);
   void edge_factors(EdgeFactors& g, float uex) const;
 
-  // Shape factor and skin friction of the last evaluation, kept for the
-  // same edge velocity, HBAR and THETA: the first evaluation of an interval
-  // repeats the final one of the interval before at the same station.
+  // Shape factor and skin friction of the end of an interval (and of the
+  // equilibrium start), kept for the same edge velocity, HBAR and THETA:
+  // the first evaluation of the next interval repeats them at the same
+  // station. The stages of a step never repeat one another.
   struct Friction {
     float UEX = kNotYet, HBAR = kNotYet, THETA = kNotYet;  // at these
     bool WAKE = false;
     float H = 0.0f, CF0H = 0.0f, CFH = 0.0f;
   } FRICTION;
   float limit_hbar(float& hbar);
+  template <EntrainmentMode Mode>
   float skin_friction(float hbar, const EdgeFactors& g);
 };
 

@@ -102,9 +102,13 @@ void EntrainmentEquations::edge_factors(EdgeFactors& g, float uex) const {
   g.FM = 1.0f + 0.075f * me2 * temperature_ratio(me2) / (1.0f + 0.1f * me2);
 }
 
-const EntrainmentEquations::EdgeState& EntrainmentEquations::edge_state(float s) {
-  if (identical(s, EDGE[kFurthest].S)) return EDGE[kFurthest];
-  if (identical(s, EDGE[kLatest].S)) return EDGE[kLatest];
+[[gnu::always_inline]] inline const EntrainmentEquations::EdgeState& EntrainmentEquations::edge_state(float s) {
+  if (s == EDGE[kFurthest].S) return EDGE[kFurthest];
+  if (s == EDGE[kLatest].S) return EDGE[kLatest];
+  return new_edge_state(s);
+}
+
+const EntrainmentEquations::EdgeState& EntrainmentEquations::new_edge_state(float s) {
   const bool furthest = !(s <= EDGE[kFurthest].S);  // also on a fresh interval
   EdgeState &g = EDGE[furthest ? kFurthest : kLatest], &other = EDGE[furthest ? kLatest : kFurthest];
   g.S = s;
@@ -133,6 +137,7 @@ const EntrainmentEquations::EdgeState& EntrainmentEquations::edge_state(float s)
 // Shape factor H, flat-plate half skin friction (returned) and local half
 // skin friction CFH at the current HBAR and THETA; the friction is zero in
 // the wake. HBAR0 is the flat-plate shape factor, entering as HBAR/HBAR0.
+template <EntrainmentMode Mode>
 [[gnu::always_inline]] inline float EntrainmentEquations::skin_friction(float hbar, const EdgeFactors& g) {
   Friction& m = FRICTION;
   if (identical(g.UEX, m.UEX) && identical(hbar, m.HBAR) && identical(THETA, m.THETA) && WAKE == m.WAKE) {
@@ -150,7 +155,7 @@ const EntrainmentEquations::EdgeState& EntrainmentEquations::edge_state(float s)
     const float hbar_over_hbar0 = hbar * (1.0f - 6.55f * std::sqrt(cf0h * g.PEQFACTOR));
     CFH = std::max(cf0h * (0.9f / (hbar_over_hbar0 - 0.4f) - 0.5f), kCfhFloor);
   }
-  m = {g.UEX, hbar, THETA, WAKE, H, cf0h, CFH};
+  if constexpr (Mode != kDerivative) m = {g.UEX, hbar, THETA, WAKE, H, cf0h, CFH};
   return cf0h;
 }
 
@@ -159,7 +164,7 @@ template <EntrainmentMode Mode>
   const EdgeState& g = edge_state(s);
   const float hbar = limit_hbar(y[0]);
   THETA = y[1];
-  const float cf0h = skin_friction(hbar, g);
+  const float cf0h = skin_friction<Mode>(hbar, g);
   if constexpr (Mode == kAuxiliary) {
     if (bl.HBARMAX) units().write(kListing, kHbarLimit, " MAX");
     if (bl.HBARMIN) units().write(kListing, kHbarLimit, " MIN");
