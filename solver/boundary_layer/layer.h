@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cmath>
+#include <limits>
 
 #include "flow_state.h"
 
@@ -16,6 +17,8 @@ constexpr float kSutherlandTurbulent = 114.0f;  // K
 constexpr float kPressureExponent = 3.5f;       // gamma/(gamma - 1)
 constexpr float kHbarMax = 3.5f;                // upper clamp of the turbulent HBAR
 constexpr float kCfhFloor = 1.0e-6f;            // floor of half the skin friction on the surface
+
+constexpr float kNotYet = std::numeric_limits<float>::quiet_NaN();  // key of an empty cache entry
 
 // Total over static temperature at Mach number squared m2: 1 + 0.2 m2.
 inline float temperature_ratio(float m2) { return 1.0f + kGammaTerm * m2; }
@@ -148,6 +151,9 @@ struct EntrainmentEquations {
   // Takes the interval from station j-1 to station j.
   void set_interval(int j);
   void operator()(int mode, float (&f)[3], float s, float (&y)[3]);
+  // The same with the mode fixed, inlined into the march.
+  template <EntrainmentMode Mode>
+  void evaluate(float (&f)[3], float s, float (&y)[3]);
   // Edge Mach number squared, static temperature (K) and unit Reynolds
   // number at edge-velocity ratio uex.
   void edge_conditions(float uex, float& me2, float& tsk, float& rux) const;
@@ -165,11 +171,11 @@ struct EntrainmentEquations {
   float H = 0.0f;     // compressible shape factor
   float THETA = 0.0f; // momentum thickness
   float CFH = 0.0f;   // half the local skin-friction coefficient
-  float RTH = 0.0f;   // momentum-thickness Reynolds number
 
-  // Edge state at arc length S, kept while the integrator evaluates there again.
-  struct EdgeState {
-    float S = -1.0f;
+ private:
+  // Compressibility factors at one edge velocity: functions of UEX alone.
+  struct EdgeFactors {
+    float UEX = kNotYet;     // edge-velocity ratio
     float ME2 = 0.0f;        // edge Mach number squared
     float RUX = 0.0f;        // unit Reynolds number
     float HFACTOR = 1.0f;    // 1 + 0.178 ME2: H from HBAR
@@ -178,9 +184,35 @@ struct EntrainmentEquations {
     float PEQFACTOR = 1.0f;  // 1 + 0.04 ME2: compressibility of HBAR0 and of the equilibrium pressure term
     float LAG = 0.0f;        // 2.8 sqrt(1 + 0.1 ME2): lag constant
     float FM = 1.0f;         // compressibility factor of the pressure-gradient term of the lag equation
+  };
+  // Edge state at arc length S of the current interval.
+  struct EdgeState : EdgeFactors {
+    float S = kNotYet;       // arc length on the current interval
     float DUDS_UE = 0.0f;    // (dUE/dS)/UE
-  } EDGE;
-  void edge_state(float s);
+  };
+  // A step of the integrator evaluates at five arc lengths and the next
+  // step starts at the furthest of them, where the interval also ends; so
+  // two states are kept: the furthest downstream so far and the latest
+  // other one. At a new interval their factors still serve an equal edge
+  // velocity, as at the station that ends one interval and starts the next.
+  EdgeState EDGE[2];
+  enum { kFurthest = 0, kLatest = 1 };
+  const EdgeState& edge_state(float s);
+  const EdgeState& new_edge_state(float s);
+  void edge_factors(EdgeFactors& g, float uex) const;
+
+  // Shape factor and skin friction of the end of an interval (and of the
+  // equilibrium start), kept for the same edge velocity, HBAR and THETA:
+  // the first evaluation of the next interval repeats them at the same
+  // station. The stages of a step never repeat one another.
+  struct Friction {
+    float UEX = kNotYet, HBAR = kNotYet, THETA = kNotYet;  // at these
+    bool WAKE = false;
+    float H = 0.0f, CF0H = 0.0f, CFH = 0.0f;
+  } FRICTION;
+  float limit_hbar(float& hbar);
+  template <EntrainmentMode Mode>
+  float skin_friction(float hbar, const EdgeFactors& g);
 };
 
 // First step of the turbulent march: small derivatives are raised to 1.0E-6

@@ -31,6 +31,10 @@ constexpr int kOnceTrailingEdge = kMaxMonitors, kOnce96 = kMaxMonitors + 1, kOnc
 
 float squared(float v) { return v * v; }
 
+// Equal values with the same sign (so +0 and -0 differ); a NaN matches
+// nothing. Cached terms are taken only for identical arguments.
+bool identical(float a, float b) { return a == b && std::signbit(a) == std::signbit(b); }
+
 // Monitors of a turbulent station: the station list watched by the wave
 // drag (one coefficient record each) and the trailing-edge values. The
 // first station to reach a position sets its value for the whole run.
@@ -70,7 +74,7 @@ EntrainmentEquations::EntrainmentEquations(FlowState& fs, int ite)
 
 void EntrainmentEquations::set_interval(int j) {
   J = j;
-  EDGE.S = -1.0f;  // no edge state yet on this interval
+  for (EdgeState& g : EDGE) g.S = kNotYet;  // no edge state yet on this interval
   DUDS = (bl.UE(j) - bl.UE(j - 1)) / (bl.S(j) - bl.S(j - 1));
   WAKE = j > ITE;
 }
@@ -85,20 +89,88 @@ void EntrainmentEquations::edge_conditions(float uex, float& me2, float& tsk, fl
   rux = RUSCALE * uex * tr * (tsk + kSutherlandTurbulent);
 }
 
-void EntrainmentEquations::operator()(int mode, float (&f)[3], float s, float (&y)[3]) {
-  if (s != EDGE.S) edge_state(s);
-  const EdgeState& g = EDGE;
+void EntrainmentEquations::edge_factors(EdgeFactors& g, float uex) const {
+  g.UEX = uex;
+  float tsk = 0.0f;
+  edge_conditions(uex, g.ME2, tsk, g.RUX);
+  const float me2 = g.ME2;
+  g.HFACTOR = 1.0f + kShapeTemperature * me2;
+  g.RTHFACTOR = 1.0f + 0.056f * me2;
+  g.CFFACTOR = 1.0f / std::sqrt(temperature_ratio(me2));
+  g.PEQFACTOR = 1.0f + 0.04f * me2;
+  g.LAG = 2.8f * std::sqrt(1.0f + 0.1f * me2);
+  g.FM = 1.0f + 0.075f * me2 * temperature_ratio(me2) / (1.0f + 0.1f * me2);
+}
 
-  if (y[0] > kHbarMax) {
-    y[0] = kHbarMax;
-  } else if (y[0] <= kHbarMin) {
-    y[0] = 1.0001f;
+[[gnu::always_inline]] inline const EntrainmentEquations::EdgeState& EntrainmentEquations::edge_state(float s) {
+  if (s == EDGE[kFurthest].S) return EDGE[kFurthest];
+  if (s == EDGE[kLatest].S) return EDGE[kLatest];
+  return new_edge_state(s);
+}
+
+const EntrainmentEquations::EdgeState& EntrainmentEquations::new_edge_state(float s) {
+  const bool furthest = !(s <= EDGE[kFurthest].S);  // also on a fresh interval
+  EdgeState &g = EDGE[furthest ? kFurthest : kLatest], &other = EDGE[furthest ? kLatest : kFurthest];
+  g.S = s;
+  const float uex = bl.UE(J - 1) + (s - bl.S(J - 1)) * DUDS;
+  if (identical(uex, other.UEX)) {
+    static_cast<EdgeFactors&>(g) = other;
+  } else if (!identical(uex, g.UEX)) {
+    edge_factors(g, uex);
+  }
+  g.DUDS_UE = DUDS / uex;
+  return g;
+}
+
+// HBAR held within its limits; a value at or below 1 is raised and noted
+// for the report at the end of the interval.
+[[gnu::always_inline]] inline float EntrainmentEquations::limit_hbar(float& hbar) {
+  if (hbar > kHbarMax) {
+    hbar = kHbarMax;
+  } else if (hbar <= kHbarMin) {
+    hbar = 1.0001f;
     bl.HBARMIN = 1;
   }
-  const float hbar = y[0];
+  return hbar;
+}
+
+// Shape factor H, flat-plate half skin friction (returned) and local half
+// skin friction CFH at the current HBAR and THETA; the friction is zero in
+// the wake. HBAR0 is the flat-plate shape factor, entering as HBAR/HBAR0.
+template <EntrainmentMode Mode>
+[[gnu::always_inline]] inline float EntrainmentEquations::skin_friction(float hbar, const EdgeFactors& g) {
+  Friction& m = FRICTION;
+  if (identical(g.UEX, m.UEX) && identical(hbar, m.HBAR) && identical(THETA, m.THETA) && WAKE == m.WAKE) {
+    H = m.H;
+    CFH = m.CFH;
+    return m.CF0H;
+  }
   H = g.HFACTOR * (hbar + 1.0f) - 1.0f;
+  const float rth = THETA * g.RUX;  // momentum-thickness Reynolds number
+  float cf0h = 0.0f;
+  CFH = 0.0f;
+  if (!WAKE) {
+    cf0h = (0.005065f / (kLog10E * std::log(g.RTHFACTOR * rth) - 1.02f) - 0.000375f) * g.CFFACTOR;
+    cf0h = std::max(cf0h, kCfhFloor);
+    const float hbar_over_hbar0 = hbar * (1.0f - 6.55f * std::sqrt(cf0h * g.PEQFACTOR));
+    CFH = std::max(cf0h * (0.9f / (hbar_over_hbar0 - 0.4f) - 0.5f), kCfhFloor);
+  }
+  if constexpr (Mode != kDerivative) m = {g.UEX, hbar, THETA, WAKE, H, cf0h, CFH};
+  return cf0h;
+}
+
+template <EntrainmentMode Mode>
+[[gnu::always_inline]] inline void EntrainmentEquations::evaluate(float (&f)[3], float s, float (&y)[3]) {
+  const EdgeState& g = edge_state(s);
+  const float hbar = limit_hbar(y[0]);
   THETA = y[1];
-  RTH = THETA * g.RUX;
+  const float cf0h = skin_friction<Mode>(hbar, g);
+  if constexpr (Mode == kAuxiliary) {
+    if (bl.HBARMAX) units().write(kListing, kHbarLimit, " MAX");
+    if (bl.HBARMIN) units().write(kListing, kHbarLimit, " MIN");
+    bl.HBARMAX = bl.HBARMIN = 0;
+    return;
+  }
   const float grad = THETA * g.DUDS_UE;  // (THETA/UE) dUE/dS
 
   // Entrainment shape factor H1 and its slope D1.
@@ -111,31 +183,14 @@ void EntrainmentEquations::operator()(int mode, float (&f)[3], float s, float (&
   }
   const float peq0 = e * e / (squared(6.432f * hbar) * g.PEQFACTOR);
 
-  // Flat-plate and local skin friction (zero in the wake); HBAR0 is the
-  // flat-plate shape factor, entering as HBAR/HBAR0.
-  float cf0h = 0.0f;
-  CFH = 0.0f;
-  if (!WAKE) {
-    cf0h = (0.005065f / (kLog10E * std::log(g.RTHFACTOR * RTH) - 1.02f) - 0.000375f) * g.CFFACTOR;
-    cf0h = std::max(cf0h, kCfhFloor);
-    const float hbar_over_hbar0 = hbar * (1.0f - 6.55f * std::sqrt(cf0h * g.PEQFACTOR));
-    CFH = std::max(cf0h * (0.9f / (hbar_over_hbar0 - 0.4f) - 0.5f), kCfhFloor);
-  }
-
   // Equilibrium entrainment.
   float ceeq0 = h1 * (CFH - (H + 1.0f) / (0.8f * H) * (CFH - peq0));
   if (WAKE) {
     const float q = -0.08f * ceeq0 - 4.0f * ceeq0 * ceeq0;
     ceeq0 = (std::sqrt(0.0004f - 4.0f * q) - 0.02f) / 2.0f;
   }
-  if (mode == kAuxiliary) {
-    if (bl.HBARMAX) units().write(kListing, kHbarLimit, " MAX");
-    if (bl.HBARMIN) units().write(kListing, kHbarLimit, " MIN");
-    bl.HBARMAX = bl.HBARMIN = 0;
-    return;
-  }
   f[1] = CFH - (H + 2.0f - g.ME2) * grad;  // momentum equation
-  if (mode == kEquilibrium) y[2] = ceeq0;
+  if constexpr (Mode == kEquilibrium) y[2] = ceeq0;
 
   // Shape-factor equation; HBAR may not grow at its upper limit.
   f[0] = ((y[2] - CFH * h1) + h1 * (H + 1.0f) * grad) * (1.0f / (THETA * d1));
@@ -156,21 +211,26 @@ void EntrainmentEquations::operator()(int mode, float (&f)[3], float s, float (&
   if (f[2] <= 0.0f && ce <= kCeStop) f[2] = 0.0f;
 }
 
-void EntrainmentEquations::edge_state(float s) {
-  EdgeState& g = EDGE;
-  g.S = s;
-  const float uex = bl.UE(J - 1) + (s - bl.S(J - 1)) * DUDS;
-  float tsk = 0.0f;
-  edge_conditions(uex, g.ME2, tsk, g.RUX);
-  const float me2 = g.ME2;
-  g.HFACTOR = 1.0f + kShapeTemperature * me2;
-  g.RTHFACTOR = 1.0f + 0.056f * me2;
-  g.CFFACTOR = 1.0f / std::sqrt(temperature_ratio(me2));
-  g.PEQFACTOR = 1.0f + 0.04f * me2;
-  g.LAG = 2.8f * std::sqrt(1.0f + 0.1f * me2);
-  g.FM = 1.0f + 0.075f * me2 * temperature_ratio(me2) / (1.0f + 0.1f * me2);
-  g.DUDS_UE = DUDS / uex;
+void EntrainmentEquations::operator()(int mode, float (&f)[3], float s, float (&y)[3]) {
+  switch (mode) {
+    case kAuxiliary: return evaluate<kAuxiliary>(f, s, y);
+    case kEquilibrium: return evaluate<kEquilibrium>(f, s, y);
+    default: return evaluate<kDerivative>(f, s, y);
+  }
 }
+
+namespace {
+
+// Derivatives for the integrator, inlined at each of its six stages so that
+// Y and F stay in registers.
+struct Slopes {
+  EntrainmentEquations& eq;
+  [[gnu::always_inline]] void operator()(float s, float (&y)[3], float (&f)[3]) const {
+    eq.evaluate<kDerivative>(f, s, y);
+  }
+};
+
+}  // namespace
 
 float initial_step(float (&f)[3], const float (&y)[3], float dx) {
   constexpr float kSmallDerivative = 1.0e-6f;
@@ -183,7 +243,7 @@ void turbulent_march(FlowState& fs, int ns, const TransitionStart& start, bool p
   BoundaryLayer& bl = fs.bl;
   const int itr = bl.ITR[ns - 1], ite = bl.ITE[ns - 1], n = bl.N[ns - 1];
   EntrainmentEquations eq(fs, ite);
-  auto derivative = [&eq](float s, float (&y)[3], float (&f)[3]) { eq(kDerivative, f, s, y); };
+  const Slopes derivative{eq};
 
   // Starting values at transition.
   const float htr = start.DELSTAR / start.THETA;
@@ -192,7 +252,7 @@ void turbulent_march(FlowState& fs, int ns, const TransitionStart& start, bool p
   const float rth = start.THETA * bl.RU(itr);
   float s = bl.S(itr);
   eq.set_interval(itr + 1);
-  eq(kEquilibrium, f, s, y);
+  eq.evaluate<kEquilibrium>(f, s, y);
   bl.CF(itr, ns) = 2.0f * eq.CFH;
   bl.DELSTAR(itr, ns) = eq.H * eq.THETA;
   bl.THETA(itr, ns) = eq.THETA;
@@ -208,7 +268,7 @@ void turbulent_march(FlowState& fs, int ns, const TransitionStart& start, bool p
     ds = std::min(ds, bl.S(j) - bl.S(j - 1));
     vint(derivative, ds, s, y, bl.S(j), kAccuracy, kMaxSteps, f, work);
     s = bl.S(j);
-    eq(kAuxiliary, f, s, y);
+    eq.evaluate<kAuxiliary>(f, s, y);
     bl.CF(j, ns) = 2.0f * eq.CFH;
     if (j <= ite && eq.CFH <= kCfhFloor) {
       bl.CF(j, ns) = 2.0f * kCfhFloor;
