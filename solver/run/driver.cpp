@@ -240,11 +240,12 @@ void form_gas_constants(FlowState& fs) {
 
 float critical_speed_squared(const Gas& gas) { return gas.A0 * 5.0f / 6.0f; }
 
-void run_tarn(FlowState& fs) {
+void run_tarn(FlowState& fs) { run_tarn(fs, ask_run_name()); }
+
+void run_tarn(FlowState& fs, const std::string& name) {
   Units& u = units();
   fs.run.ITERTOTAL = 0;
   for (int32_t& flag : fs.bl.ONCE) flag = 0;
-  std::string name = ask_run_name();
   u.open(kNames, name + ".NAM", OpenStatus::kExisting);
   u.open(kCoefficients, name + ".SEP", OpenStatus::kNewOrReplaced);
   RunFiles files = read_names_file();

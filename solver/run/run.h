@@ -33,6 +33,9 @@ struct RunFiles {
 // Whole run: prompts for the run name on the console, then executes the
 // run-data file step by step. Throws RunStop when the run ends early.
 void run_tarn(FlowState& fs);
+// The same run for a name given by the caller (a command-line argument or a
+// study point) instead of the console reply.
+void run_tarn(FlowState& fs, const std::string& name);
 
 // Reads the twelve records of the names file from unit 7.
 RunFiles read_names_file();
