@@ -262,14 +262,20 @@ struct Coupling {
   float ALPOLD = 0.0f;  // incidence before the last lift-targeting step
   float THETAEND[2] = {0.0f, 0.0f};
   int32_t NMAX = 0;     // larger of the two station counts
-  Columns<kWake, 2> WDS, WTH;  // wake thicknesses; WDS holds the relaxed curvature jumps
+  // Wake thicknesses of the two sides. Within a wake update WDS holds the
+  // displacement thickness; after it, the relaxed curvature jumps that the
+  // results add to the wake speeds (DQW1, DQW2 below), so that the dump and
+  // the mesh transfer carry the jumps with WDS.
+  Columns<kWake, 2> WDS, WTH;
   Columns<kWake, 2> WDOLD;     // previous relaxed curvature jumps
   Columns<kWake, 2> BT;        // trailing-edge thickness share per wake side
   Columns<kWake, 2> WKOLD;     // previous relaxed SIGMA1, SIGMA2
   Columns<kWake, 4> SIG;       // relaxed wake terms SIGMA1, SIGMA2, SIGMA3 (and a spare column)
   RVec<kWake> QKW1, QKW2;      // wake streamline-curvature terms, upper and lower side
-  RVec<kWake> DQW1, DQW2;      // relaxed curvature jumps of the two wake sides
   RVec<2 * kWake> WAKEWORK;    // wake work array of the wake terms
+  // Relaxed curvature jumps of the upper and lower wake side, kept in WDS.
+  float DQW1(int k) const { return WDS(k, 1); }
+  float DQW2(int k) const { return WDS(k, 2); }
 };
 
 // Boundary-layer station tables (surface 1 upper, 2 lower) and case values.

@@ -245,6 +245,23 @@ TEST_F(MeshTransfer, RefinedCoarseSolutionIsCloseToTheFineSolution) {
   for (int i = 1; i <= 161; i += 8) EXPECT_NEAR(coarse->pot.P(i, 1), fine->pot.P(i, 1), 0.01f);
 }
 
+// Relaxed curvature jumps of a coarse wake update, linear along the wake,
+// land on the fine wake points that the results read after refinement.
+TEST_F(MeshTransfer, RefinementCarriesTheWakeCurvatureJumpsToTheirFinePoints) {
+  auto fs = cylinder(160, 30, 0.5f, 2.0f);
+  coarsen_mesh(*fs);
+  for (int k = 1; k <= fs->grid.MR1; ++k) {
+    fs->cpl.WDS(k, 1) = 0.01f * static_cast<float>(k);
+    fs->cpl.WDS(k, 2) = -0.02f * static_cast<float>(k);
+  }
+  refine_mesh(*fs);
+  for (int k = 1; k <= fs->grid.MR1; ++k) {
+    float coarse_k = 0.5f * static_cast<float>(k + 1);
+    EXPECT_FLOAT_EQ(fs->cpl.DQW1(k), 0.01f * coarse_k) << k;
+    EXPECT_FLOAT_EQ(fs->cpl.DQW2(k), -0.02f * coarse_k) << k;
+  }
+}
+
 TEST_F(MeshTransfer, ShuffleOfTwoElementsLeavesThemInPlace) {
   FlowState fs;
   float a[2] = {1.0f, 2.0f};

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -246,18 +247,34 @@ TEST(InviscidListings, TablesAndListsHaveTheirHeadingsAndOneRowPerPoint) {
   EXPECT_EQ(brf[lower + 2].substr(0, 13), "      0.00000");
 }
 
-TEST(Continuation, DumpedRunContinuedGivesTheSameResultsAsOneRun) {
+// A run split by a dump: the first part dumps after `first` fine sweeps, a
+// continuation does the rest. The viscous continuation reads no coupling
+// record, so the update schedule carries on as in one stage.
+struct SplitCase {
+  const char* name;
+  bool viscous;
+  float em;
+  int nsc, nsf, first;
+};
+
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
+
+class Continuation : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(Continuation, DumpedRunContinuedGivesTheSameResultsAsOneRun) {
+  const SplitCase& c = GetParam();
   TempDir dir;
-  RunSetup whole = inviscid(0.7f, 1.0f);
-  whole.nsc = 0;
-  whole.nsf = 200;
+  RunSetup whole = inviscid(c.em, c.viscous ? 2.0f : 1.0f);
+  whole.viscous = c.viscous;
+  whole.nsc = c.nsc;
+  whole.nsf = c.nsf;
   whole.name = "WHOLE";
   test::write_new_run(dir.path(), whole);
   ASSERT_EQ(test::run_tarn(dir.path(), whole.name), 0);
 
   RunSetup first = whole;
   first.name = "FIRST";
-  first.nsf = 100;
+  first.nsf = c.first;
   first.dump = true;
   test::write_new_run(dir.path(), first);
   ASSERT_EQ(test::run_tarn(dir.path(), first.name), 0);
@@ -265,23 +282,31 @@ TEST(Continuation, DumpedRunContinuedGivesTheSameResultsAsOneRun) {
   RunSetup second = first;
   second.name = "SECOND";
   second.dump = false;
+  second.nsc = 0;
+  second.nsf = c.nsf - c.first;
+  second.coupling_records = false;
   test::write_continuation_run(dir.path(), second, "FIRST.UNF");
   ASSERT_EQ(test::run_tarn(dir.path(), second.name), 0);
 
   test::Summary a = test::last_summary(test::read_file(dir.file("WHOLE.BRF")));
   test::Summary b = test::last_summary(test::read_file(dir.file("SECOND.BRF")));
   ASSERT_TRUE(a.found && b.found);
-  EXPECT_EQ(a.cl, b.cl);
-  EXPECT_EQ(a.cm, b.cm);
-  EXPECT_EQ(a.cdp, b.cdp);
+  for (auto [x, y] : {std::pair{a.cl, b.cl}, {a.cm, b.cm}, {a.cdp, b.cdp}, {a.cdf, b.cdf}, {a.cdv, b.cdv}})
+    EXPECT_EQ(x, y) << "CL " << a.cl << " " << b.cl << ", CM " << a.cm << " " << b.cm;
+  std::printf("%s split by a dump: CL %.5f %.5f, CM %.5f %.5f, CDP %.5f %.5f, CDF %.5f %.5f, CDV %.5f %.5f\n",
+              c.name, a.cl, b.cl, a.cm, b.cm, a.cdp, b.cdp, a.cdf, b.cdf, a.cdv, b.cdv);
   for (const char* ext : {".FUL", ".BRF"}) {
     std::string listing = test::read_file(dir.file(std::string("SECOND") + ext));
     EXPECT_NE(listing.find(" AEROFOIL DATA FILE TITLE:"), std::string::npos) << ext;
-    EXPECT_NE(listing.find("RETRIEVED FROM FLOW FIELD CALCULATION FOR  EM = .7000  AND  ALP =  1.0000"),
-              std::string::npos)
-        << ext;
+    EXPECT_NE(listing.find("RETRIEVED FROM FLOW FIELD CALCULATION FOR  EM = "), std::string::npos) << ext;
   }
 }
+
+// The viscous case carries the relaxed wake curvature jumps through the
+// refinement and the dump.
+INSTANTIATE_TEST_SUITE_P(Split, Continuation,
+                         ::testing::Values(SplitCase{"inviscid", false, 0.7f, 0, 200, 100},
+                                           SplitCase{"viscous", true, 0.75f, 100, 60, 30}));
 
 // A surface of NP points, all behind x = 0.9 (full smoothing) or ahead of
 // x = 0.8 (none), with a spike in the middle.

@@ -31,8 +31,9 @@ std::string stage(const RunSetup& s, int ns, int np, float gvisc, int nvisc, int
   out += records("(5I5, F5.2, F10.5, I5, 2F10.4)",
                  {1, 1, 0, np, 1, 1.0f, 0.0f, s.viscous ? s.icl : 0, s.viscous ? s.clc : 0.0f, 0.5f});
   if (s.viscous) {
-    out += records("(2F10.4, I5, E10.3, 3F10.4, I5)", {gvisc, 0.001f, print, s.r, s.xtu, s.xtl, 0.05f, 1});
-    out += records("(3I5, 2F10.7)", {2 * nvisc, nvisc, 0, 0.0f, 0.0f});
+    int more = s.coupling_records ? 1 : 0;
+    out += records("(2F10.4, I5, E10.3, 3F10.4, I5)", {gvisc, 0.001f, print, s.r, s.xtu, s.xtl, 0.05f, more});
+    if (more) out += records("(3I5, 2F10.7)", {2 * nvisc, nvisc, 0, 0.0f, 0.0f});
   }
   return out;
 }

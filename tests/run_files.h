@@ -23,6 +23,7 @@ struct RunSetup {
   float gviscc = 0.15f, gviscf = 0.075f;
   int nviscc = 5, nviscf = 5;
   int vprint_fine = 1;  // viscous print level of the fine stage (the coarse stage has 0)
+  bool coupling_records = true;  // false: no coupling record, so the update schedule carries on
 };
 
 // The names file of a new run.

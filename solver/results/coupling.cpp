@@ -235,7 +235,6 @@ void lift_targeting(FlowState& fs) {
 void clear_wake_terms(Coupling& c) {
   c.SIG = Columns<kWake, 4>{};
   c.WKOLD = c.WDOLD = c.WDS = Columns<kWake, 2>{};
-  c.DQW1 = c.DQW2 = RVec<kWake>{};
 }
 
 // One coupling update with relaxation multiplier mult (1 after a sweep, 0 on

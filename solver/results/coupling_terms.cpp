@@ -231,11 +231,8 @@ void wake_terms(FlowState& fs, float g, bool print_table) {
   for (int k = 2; k <= mr; ++k) wk(k, 3) = (wk(k + 1, 2) - wk(k - 1, 2)) * fs.grid.R2DS;
   wk(mr + 1, 3) = 0.0f;
   fs.res.XW(mr + 1) = 100.0f;
-  for (int k = 1; k <= mr + 1; ++k) {
+  for (int k = 1; k <= mr + 1; ++k)
     for (int col = 1; col <= 3; ++col) c.SIG(k, col) = wk(k, col);
-    c.DQW1(k) = c.WDS(k, 1);
-    c.DQW2(k) = c.WDS(k, 2);
-  }
   if (print_table) {
     units().write(kListing, kWakeTableHeading);
     for (int k = 1; k <= mr + 1; ++k)
