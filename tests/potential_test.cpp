@@ -301,6 +301,12 @@ TEST(DivergingRun, StopsWithTheMessageOnBothListingsAndStatusMinusFour) {
     EXPECT_EQ(lines.back(), " ITERATIVE PROCEDURE HAS DIVERGED") << ext;
   }
   EXPECT_EQ(test::read_file(dir.file(s.name + ".SEP")), "   -4\n");
+  auto console = test::lines_of(r.err);
+  ASSERT_EQ(console.size(), 2u) << r.err;
+  EXPECT_EQ(console[0], "tarn: ITERATIVE PROCEDURE HAS DIVERGED");
+  for (const char* advice : {"XS", "NSC", "tarnprep", "tarnsweep"})
+    EXPECT_NE(console[1].find(advice), std::string::npos) << advice;
+  EXPECT_EQ(console[1].find("GVISC"), std::string::npos) << "an inviscid run has no coupling factors";
 }
 
 }  // namespace

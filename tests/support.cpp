@@ -24,9 +24,13 @@ TempDir::~TempDir() {
 
 ProgramResult run_program(const std::string& program, const std::string& dir, const std::string& input,
                           const std::string& args) {
+  return run_command(std::string(TARN_BIN_DIR) + "/" + program, dir, input, args);
+}
+
+ProgramResult run_command(const std::string& path, const std::string& dir, const std::string& input,
+                          const std::string& args) {
   write_file(dir + "/.stdin", input);
-  std::string cmd = "cd '" + dir + "' && '" + std::string(TARN_BIN_DIR) + "/" + program + "' " + args +
-                    " < .stdin > .stdout 2> .stderr";
+  std::string cmd = "cd '" + dir + "' && '" + path + "' " + args + " < .stdin > .stdout 2> .stderr";
   int raw = std::system(cmd.c_str());
   ProgramResult r;
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

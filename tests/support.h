@@ -30,6 +30,9 @@ struct ProgramResult {
 // with the given standard input and arguments.
 ProgramResult run_program(const std::string& program, const std::string& dir, const std::string& input,
                           const std::string& args = "");
+// The same for a program given by its path.
+ProgramResult run_command(const std::string& path, const std::string& dir, const std::string& input,
+                          const std::string& args = "");
 
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& text);

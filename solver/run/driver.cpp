@@ -37,7 +37,9 @@ constexpr float kDefaultDelta1 = 0.1309f;
 constexpr float kDefaultCH = 0.26f;
 constexpr float kSmallestMach = 1.0e-11f;
 constexpr int kStatusNormalEnd = 4;
+constexpr size_t kMaxRunName = 8;
 const std::string kBlankLine(50, ' ');
+const char* const kLeadingBlank = "First character must not be a space";
 
 void console_blank_line() { units().write_line(kConsoleOut, kBlankLine); }
 
@@ -46,19 +48,21 @@ std::string trimmed(const std::string& s) {
   return end == std::string::npos ? std::string() : s.substr(0, end + 1);
 }
 
-// Start-up steps 2 to 5: banner, run name, names file and coefficient file.
+// Start-up steps 2 to 4: banner and run name. A reply with an extension
+// stops the run with the reason instead of looking for NAME.TIN.NAM.
 std::string ask_run_name() {
   Units& u = units();
-  u.write_list(kConsoleOut, "TARN: steady transonic flow past an aerofoil,");
-  u.write_list(kConsoleOut, "full-potential equation with viscous coupling.");
-  u.write_line(kConsoleOut, " ");
+  write_banner();
   u.write_list(kConsoleOut, "Enter name to be used for TARN input/output files - max 8 characters.");
   u.write_list(kConsoleOut, "(File name extensions are attached by this program.)");
   std::string reply;
   if (u.read_values(kConsoleIn, kRunName, {reply}) != ReadStatus::kOk)
     throw RunStop("no run name given on the console", kExitBadInput);
-  if (reply[0] == ' ') throw RunStop("First character must not be a space", kExitBadInput);
-  return run_name_from_reply(reply);
+  if (reply[0] == ' ') throw RunStop(kLeadingBlank, kExitBadInput);
+  std::string name = run_name_from_reply(reply);
+  std::string refusal = run_name_refusal(name);
+  if (!refusal.empty()) throw RunStop(refusal, kExitBadInput);
+  return name;
 }
 
 void open_run_files(const RunFiles& files) {
@@ -193,6 +197,29 @@ std::string run_name_from_reply(const std::string& reply) {
   std::string name = reply.substr(0, 8);
   size_t blank = name.find(' ');
   return blank == std::string::npos ? name : name.substr(0, blank);
+}
+
+std::string run_name_refusal(const std::string& name) {
+  const std::string quoted = "run name '" + name + "'";
+  if (name.empty()) return "the run name is empty";
+  if (name[0] == ' ') return kLeadingBlank;
+  if (name.find('/') != std::string::npos)
+    return quoted + " names a folder: run tarn in the folder of the run files and give the run name alone";
+  size_t dot = name.find('.');
+  if (dot != std::string::npos)
+    return quoted + " has an extension: give the run name alone" + (dot > 0 ? ", " + name.substr(0, dot) : "") +
+           " (file name extensions are attached by this program)";
+  if (name.find(' ') != std::string::npos) return quoted + " holds a blank: a run name is one word";
+  if (name.size() > kMaxRunName)
+    return quoted + " has " + std::to_string(name.size()) + " characters: a run name has at most 8";
+  return std::string();
+}
+
+void write_banner() {
+  Units& u = units();
+  u.write_list(kConsoleOut, "TARN: steady transonic flow past an aerofoil,");
+  u.write_list(kConsoleOut, "full-potential equation with viscous coupling.");
+  u.write_line(kConsoleOut, " ");
 }
 
 RunFiles read_names_file() {

@@ -41,6 +41,11 @@ void run_tarn(FlowState& fs, const std::string& name);
 RunFiles read_names_file();
 // Run name as typed: the characters before the first blank (at most 8).
 std::string run_name_from_reply(const std::string& reply);
+// Why a run name cannot be used (empty, a leading or inner blank, an
+// extension, a folder, more than 8 characters), or an empty string.
+std::string run_name_refusal(const std::string& name);
+// The two banner lines and the blank line that open the console dialogue.
+void write_banner();
 
 // Gas constants for the present EM (raised to 1.0E-11 when smaller), the
 // critical speed squared included.
