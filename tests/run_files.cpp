@@ -67,11 +67,12 @@ std::string run_data_file(const RunSetup& s) {
   return out;
 }
 
+std::string naca0012_section(const std::string& dir) { return run_program("nacagen", dir, "", "0012").out; }
+
 void write_new_run(const std::string& dir, const RunSetup& s) {
   write_file(dir + "/" + s.name + ".NAM", names_file(s));
   write_file(dir + "/" + s.name + ".TIN", run_data_file(s));
-  std::string aerofoil =
-      s.aerofoil_source.empty() ? run_program("nacagen", dir, "", "0012").out : read_file(s.aerofoil_source);
+  std::string aerofoil = s.aerofoil_source.empty() ? naca0012_section(dir) : read_file(s.aerofoil_source);
   write_file(dir + "/" + s.aerofoil, aerofoil);
 }
 

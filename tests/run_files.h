@@ -26,6 +26,10 @@ struct RunSetup {
   bool coupling_records = true;  // false: no coupling record, so the update schedule carries on
 };
 
+// The aerofoil data file of the bundled example, NACA 0012 as the example
+// script makes it (run in the folder `dir`).
+std::string naca0012_section(const std::string& dir);
+
 // The names file of a new run.
 std::string names_file(const RunSetup& s);
 // The run-data file of a new run.
