@@ -11,7 +11,7 @@ mkdir -p "$work"
 cp "$top/examples/NACA12.NAM" "$top/examples/NACA12.TIN" "$work/"
 cd "$work"
 "$top/build/nacagen" 0012 > NACA0012.DAT
-echo NACA12 | "$top/build/tarn"
+"$top/build/tarn" NACA12
 echo
 echo "Summary of the second listing ($work/NACA12.BRF, which also holds the pressure lists):"
 tail -n 8 NACA12.BRF
