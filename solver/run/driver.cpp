@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 
 #include "boundary_layer/boundary_layer.h"
 #include "geometry/geometry.h"
@@ -66,19 +65,8 @@ std::string ask_run_name() {
   return name;
 }
 
-bool same_file(const std::string& a, const std::string& b) {
-  std::error_code ec;
-  return std::filesystem::equivalent(a, b, ec);
-}
-
 void open_run_files(const RunFiles& files) {
   Units& u = units();
-  // Opening the dump to write would empty the dump this run continues from
-  // before it is read.
-  if (files.newrun == 0 && files.dumpflag == 1 && same_file(files.input, files.entry[8]))
-    throw RunStop("the run would write its flow-field dump over " + files.input +
-                      ", the dump it continues from: give the continuation run a name of its own in tarnprep",
-                  kExitBadInput);
   u.open(kRunData, files.entry[2], OpenStatus::kExisting);
   u.open(kListing, files.entry[5], OpenStatus::kNewOrReplaced);
   u.open(kHistory, files.entry[3], OpenStatus::kNewOrReplaced);
