@@ -71,7 +71,7 @@ void write_new_run(const std::string& dir, const RunSetup& s) {
   write_file(dir + "/" + s.name + ".NAM", names_file(s));
   write_file(dir + "/" + s.name + ".TIN", run_data_file(s));
   std::string aerofoil =
-      s.aerofoil_source.empty() ? run_program("nacagen", dir, "", "0012").out : read_file(s.aerofoil_source);
+      s.aerofoil_source.empty() ? run_program("tarnfoil", dir, "", "naca 0012 --closed").out : read_file(s.aerofoil_source);
   write_file(dir + "/" + s.aerofoil, aerofoil);
 }
 
