@@ -1,7 +1,8 @@
-// Cost of the potential-flow solver on NACA 0012 (made by tarnfoil, closed trailing edge): one
-// sweep of the fine mesh (160 x 30), the results operation without printing,
-// and a whole inviscid run of the default sequence (100 coarse and 200 fine
-// sweeps) from the run-name prompt to the status record.
+// Cost of the potential-flow solver on NACA 0012 (closed trailing edge, from
+// tarnfoil's generator): one sweep of the fine mesh (160 x 30), the results
+// operation without printing, and a whole inviscid run of the default
+// sequence (100 coarse and 200 fine sweeps) from the run-name prompt to the
+// status record.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 

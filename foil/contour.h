@@ -46,7 +46,7 @@ Imported normalise(const GivenContour& given);
 // its end conditions.
 class SurfaceSpline {
  public:
-  SurfaceSpline(const Section& section);
+  explicit SurfaceSpline(const Section& section);
   // Surface angle of x on the upper (lower = false) or lower surface.
   static float angle(double x, bool lower);
   // z and dz/dtheta at angles taken in either order.

@@ -49,6 +49,8 @@ struct Imported {
 };
 
 // Reads a coordinate file of any of the three forms, found from its content.
+// The native form goes through the solver's reader on the aerofoil unit (17),
+// which no run may hold open meanwhile.
 Imported read_section(const std::string& path);
 
 // The aerofoil data file of a section, as text and written to a file (through

@@ -3,6 +3,7 @@
 // that tarn reads, and checks such files.
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <stdexcept>
 #include <string>
@@ -163,6 +164,7 @@ Arguments parse(const std::string& command, const std::vector<std::string>& word
     else if ((naca || import) && w == "--force") a.force = true;
     else if (naca && w == "--closed") a.closed = true;
     else if (naca && w == "--points" && has_value) a.points = points_of(words[++k]);
+    else if ((w == "-o" || w == "--points") && !has_value) throw UsageError(w + " needs a value");
     else if (w.size() > 1 && w[0] == '-') throw UsageError("'" + w + "' is not an option of " + command);
     else if (a.operand.empty()) a.operand = w;
     else throw UsageError("one " + std::string(naca ? "section" : "file") + " at a time, not '" + w + "' as well");
@@ -210,8 +212,10 @@ int import_command(const Arguments& a) {
   write_aerofoil_file(in.section, out);
   print_report(a.operand, in);
   std::printf("wrote %s: %zu upper and %zu lower points\n", out.c_str(), in.section.xu.size(), in.section.xl.size());
-  const std::string refused = tarn::aerofoil_name_message(out);
-  if (!refused.empty()) std::printf("note: tarnprep will not take %s as the aerofoil data file name:%s\n", out.c_str(), refused.c_str());
+  const std::string name = std::filesystem::path(out).filename().string();
+  const std::string refused = tarn::aerofoil_name_message(name);
+  if (!refused.empty())
+    std::printf("note: tarnprep will not take %s as the aerofoil data file name:%s\n", name.c_str(), refused.c_str());
   return kExitDone;
 }
 
@@ -238,7 +242,10 @@ int run(const std::vector<std::string>& words) {
     std::printf("tarnfoil %s\n", tarn::kVersion);
     return kExitDone;
   }
-  const char* help = command == "naca" ? kNacaHelp : command == "import" ? kImportHelp : command == "check" ? kCheckHelp : nullptr;
+  const char* help = command == "naca"     ? kNacaHelp
+                     : command == "import" ? kImportHelp
+                     : command == "check"  ? kCheckHelp
+                                           : nullptr;
   if (!help) throw UsageError("'" + command + "' is not a command: naca, import or check");
   const Arguments a = parse(command, std::vector<std::string>(words.begin() + 1, words.end()));
   if (a.help) {
@@ -253,19 +260,19 @@ int run(const std::vector<std::string>& words) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const auto stop = [](const std::exception& e, int status, const char* hint) {
+    std::cerr << "tarnfoil: " << e.what() << '\n' << hint;
+    return status;
+  };
   try {
     return run(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const UsageError& e) {
-    std::cerr << "tarnfoil: " << e.what() << "\n(tarnfoil --help says how to use it)\n";
-    return kExitUsage;
+    return stop(e, kExitUsage, "(tarnfoil --help says how to use it)\n");
   } catch (const std::invalid_argument& e) {
-    std::cerr << "tarnfoil: " << e.what() << '\n';
-    return kExitUsage;
+    return stop(e, kExitUsage, "");
   } catch (const FoilError& e) {
-    std::cerr << "tarnfoil: " << e.what() << '\n';
-    return kExitUnusable;
+    return stop(e, kExitUnusable, "");
   } catch (const tarn::RunStop& e) {
-    std::cerr << "tarnfoil: " << e.what() << '\n';
-    return kExitUnusable;
+    return stop(e, kExitUnusable, "");
   }
 }

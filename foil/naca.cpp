@@ -27,8 +27,11 @@ struct MeanLineTable {
 };
 constexpr MeanLineTable kStandard[] = {
     {0.0580, 361.400, 0.0}, {0.1260, 51.640, 0.0}, {0.2025, 15.957, 0.0}, {0.2900, 6.643, 0.0}, {0.3910, 3.230, 0.0}};
-constexpr MeanLineTable kReflexed[] = {
-    {0.0, 0.0, 0.0}, {0.1300, 51.990, 0.000764}, {0.2170, 15.793, 0.00677}, {0.3180, 6.520, 0.0303}, {0.4410, 3.191, 0.1355}};
+constexpr MeanLineTable kReflexed[] = {{0.0, 0.0, 0.0},  // none with the largest camber at 5 %
+                                       {0.1300, 51.990, 0.000764},
+                                       {0.2170, 15.793, 0.00677},
+                                       {0.3180, 6.520, 0.0303},
+                                       {0.4410, 3.191, 0.1355}};
 
 int digit(const std::string& digits, size_t k) { return digits[k] - '0'; }
 
@@ -160,7 +163,8 @@ Naca naca(const std::string& digits, bool closed) {
   }
   const int lift = digit(digits, 0), position = digit(digits, 1), reflexed = digit(digits, 2);
   if (lift == 0) refuse(digits, "the first digit, the design lift in units of 0.15, must not be 0");
-  if (position < 1 || position > 5) refuse(digits, "the second digit, the position of the largest camber, must be 1 to 5");
+  if (position < 1 || position > 5)
+    refuse(digits, "the second digit, the position of the largest camber, must be 1 to 5");
   if (reflexed > 1) refuse(digits, "the third digit must be 0 (standard mean line) or 1 (reflexed)");
   if (reflexed == 1 && position == 1) refuse(digits, "there is no reflexed mean line with its largest camber at 5 %");
   const MeanLineTable& line = (reflexed ? kReflexed : kStandard)[position - 1];

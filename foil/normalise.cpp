@@ -163,6 +163,7 @@ Imported normalise(const GivenContour& given) {
   // A point given twice in a row is kept once.
   Points p, repeats;
   for (const GivenPoint& g : given.points) {
+    if (!std::isfinite(g.x) || !std::isfinite(g.z)) throw FoilError(path, g.line, "a coordinate too large to hold");
     if (!p.empty() && g.x == p.back().x && g.z == p.back().z) repeats.push_back(g);
     else p.push_back(g);
   }

@@ -97,19 +97,20 @@ void read_native(GivenContour& c, const std::vector<const Line*>& lines, bool mi
   std::string title;
   ChordLine chord{0.0f, 0.0f};
   Units& u = units();
+  if (u.is_open(kAerofoil)) throw std::logic_error("a native aerofoil file read while a run holds the aerofoil unit");
   try {
     u.open(kAerofoil, c.path, OpenStatus::kExisting);
   } catch (const RunStop& stop) {
     throw FoilError(c.path, 0, stop.what());
   }
+  struct Closer {
+    ~Closer() { units().close(kAerofoil); }
+  } closer;
   try {
     chord = read_aerofoil_file(w, title);
   } catch (const AerofoilFileError& error) {
-    const int line = static_cast<int>(u.records_read(kAerofoil));
-    u.close(kAerofoil);
-    throw FoilError(c.path, line, error.what());
+    throw FoilError(c.path, static_cast<int>(u.records_read(kAerofoil)), error.what());
   }
-  u.close(kAerofoil);
   c.title = title.substr(0, title.find_last_not_of(' ') + 1);
 
   // The joined contour runs from the upper trailing edge; a mirrored lower

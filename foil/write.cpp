@@ -82,7 +82,8 @@ std::string default_output_name(const std::string& input) {
   std::string name;
   for (char c : std::filesystem::path(input).stem().string()) {
     if (name.size() == kLongestStem) break;
-    if (std::isalnum(static_cast<unsigned char>(c))) name += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const auto u = static_cast<unsigned char>(c);
+    if (std::isalnum(u)) name += static_cast<char>(std::toupper(u));
   }
   return (name.empty() ? std::string("AEROFOIL") : name) + ".DAT";
 }

@@ -111,7 +111,8 @@ TEST(FoilRoundTrip, Rae2822ThroughSeligAndLednicerFilesKeepsItsLift) {
   const float cl_lednicer = inviscid_cl(dir, "RAE2822L", dir.file("RAE2822L.DAT"));
   EXPECT_NEAR(cl_selig, cl, kLiftTolerance * cl);
   EXPECT_NEAR(cl_lednicer, cl, kLiftTolerance * cl);
-  std::printf("RAE 2822, M 0.5, 2 degrees, inviscid: CL %.5f original, %.5f Selig (%+.3f %%), %.5f Lednicer (%+.3f %%)\n",
+  std::printf("RAE 2822, M 0.5, 2 degrees, inviscid: CL %.5f original, %.5f Selig (%+.3f %%), "
+              "%.5f Lednicer (%+.3f %%)\n",
               cl, cl_selig, 100.0 * (cl_selig / cl - 1.0), cl_lednicer, 100.0 * (cl_lednicer / cl - 1.0));
 }
 
@@ -121,12 +122,7 @@ TEST(FoilRoundTrip, SeligFileOfAGeneratedNaca23012KeepsItsLift) {
   ASSERT_EQ(made.status, 0) << made.err;
   std::vector<Point> upper, lower;
   surfaces(test::read_file(dir.file("N23012.DAT")), upper, lower);
-  // Six decimals, as coordinate files usually hold them.
-  std::string text = "NACA 23012\n";
-  char line[64];
-  for (size_t i = upper.size(); i-- > 0;) std::snprintf(line, sizeof line, " %.6f %.6f\n", upper[i].x, upper[i].z), text += line;
-  for (size_t i = 1; i < lower.size(); ++i) std::snprintf(line, sizeof line, " %.6f %.6f\n", lower[i].x, lower[i].z), text += line;
-  test::write_file(dir.file("n23012.selig"), text);
+  test::write_file(dir.file("n23012.selig"), selig(upper, lower, "NACA 23012"));
   auto imported = tarnfoil(dir, "import n23012.selig -o N23012S.DAT");
   ASSERT_EQ(imported.status, 0) << imported.err;
   const float cl = inviscid_cl(dir, "N23012", dir.file("N23012.DAT"));
@@ -167,7 +163,8 @@ TEST(NacaEquations, ThicknessDistributionMatchesThePublishedOrdinates) {
   const foil::Naca open = foil::naca("0012", false), closed = foil::naca("0012", true);
   const struct {
     double x, ordinate;
-  } published[] = {{0.0125, 1.894}, {0.05, 3.555}, {0.1, 4.683}, {0.3, 6.002}, {0.5, 5.294}, {0.8, 2.623}, {0.95, 0.807}, {1.0, 0.126}};
+  } published[] = {{0.0125, 1.894}, {0.05, 3.555}, {0.1, 4.683}, {0.3, 6.002},
+                   {0.5, 5.294},    {0.8, 2.623},  {0.95, 0.807}, {1.0, 0.126}};
   for (auto [x, ordinate] : published) EXPECT_NEAR(100.0 * open.half_thickness(x), ordinate, 6.0e-4) << "x = " << x;
   EXPECT_EQ(closed.half_thickness(1.0), 0.0);
   EXPECT_NEAR(closed.half_thickness(0.3), open.half_thickness(0.3), 1.0e-4);
@@ -202,7 +199,8 @@ TEST(NacaEquations, MeanLinesHaveTheirPublishedCamberDesignLiftAndMoment) {
   // Five-digit lines: largest camber at 0.05 P, design lift 0.15 L, and for
   // the reflexed lines no moment about the quarter chord. The published k1
   // came from an approximate integration: the 210 line's lift is 3 % high.
-  for (const char* digits : {"21012", "22012", "23012", "24012", "25012", "22112", "23112", "24112", "25112", "43012"}) {
+  for (const char* digits :
+       {"21012", "22012", "23012", "24012", "25012", "22112", "23112", "24112", "25112", "43012"}) {
     const foil::Naca n = foil::naca(digits, false);
     const double p = 0.05 * (digits[1] - '0'), lift = 0.15 * (digits[0] - '0');
     const ThinAerofoil t = thin_aerofoil(n);
@@ -242,8 +240,6 @@ TEST_P(FoilBadInput, IsRefusedWithAMessageAndNothingWritten) {
   }
 }
 
-const char kSelig[] = "SECTION\n1 0\n0.5 0.06\n0 0\n0.5 -0.06\n1 0\n";
-
 INSTANTIATE_TEST_SUITE_P(
     Cases, FoilBadInput,
     ::testing::Values(
@@ -258,7 +254,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "line 3: points out of order"},
         BadInput{"Empty", "", "import in.dat -o OUT.DAT", "in.dat: the file is empty"},
         BadInput{"Folder", nullptr, "import in.dat -o OUT.DAT", "in.dat: a folder, not a file"},
-        BadInput{"OutputIsTheInput", kSelig, "import in.dat -o ./in.dat --force", "the output would overwrite the input"}),
+        BadInput{"OutputIsTheInput", "SECTION\n1 0\n0.5 0.06\n0 0\n0.5 -0.06\n1 0\n",
+                 "import in.dat -o ./in.dat --force", "the output would overwrite the input"}),
     [](const ::testing::TestParamInfo<BadInput>& info) { return std::string(info.param.name); });
 
 TEST(FoilCommandLine, HelpVersionAndUsageErrors) {
