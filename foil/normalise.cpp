@@ -20,6 +20,7 @@ using Points = std::vector<GivenPoint>;
 constexpr double kCrossingTolerance = 1.0e-6;  // chord units: closer than this the surfaces touch
 constexpr double kSpacingJump = 5.0;           // neighbouring intervals this many times apart
 constexpr size_t kMostJumps = 5;               // spacing jumps listed; the rest are counted
+constexpr double kBackToFront = 2.0;           // surface slopes at the trailing edge this much the steeper
 constexpr int kMeasureStations = 2001;         // cosine-spaced stations for thickness and camber
 constexpr double kNoseStation = 0.0005;        // x where the nose circle meets the surfaces
 
@@ -116,6 +117,19 @@ void note_spacing_jumps(const Points& s, std::vector<std::string>& notes) {
                       " at x = " + number(s[i].x, 4));
   }
   if (found > kMostJumps) notes.push_back(std::to_string(found - kMostJumps) + " more spacing jumps");
+}
+
+// A round nose rises steeply from the leading edge and the section thins to
+// the trailing edge; the other way round the file most likely starts at the
+// leading edge, and the section came out back to front.
+void note_back_to_front(const Points& upper, const Points& lower, std::vector<std::string>& notes) {
+  const auto steepness = [](const GivenPoint& a, const GivenPoint& b) { return std::fabs((b.z - a.z) / (b.x - a.x)); };
+  const size_t nu = upper.size(), nl = lower.size();
+  const double nose = steepness(upper[0], upper[1]) + steepness(lower[0], lower[1]);
+  const double tail = steepness(upper[nu - 2], upper[nu - 1]) + steepness(lower[nl - 2], lower[nl - 1]);
+  if (tail > kBackToFront * nose && tail > kBackToFront)
+    notes.push_back("the trailing edge is blunter than the leading edge: do the points start at the leading edge? "
+                    "(a Selig file starts at the trailing edge)");
 }
 
 void coordinates(const Points& s, std::vector<double>& x, std::vector<double>& z) {
@@ -220,6 +234,7 @@ Imported normalise(const GivenContour& given) {
   check_order(path, lower, "lower");
   check_crossing(path, upper, lower);
   check_angles(path, upper, lower);
+  note_back_to_front(upper, lower, r.suspicious);
   note_spacing_jumps(upper, r.suspicious);
   note_spacing_jumps(lower, r.suspicious);
 

@@ -157,6 +157,33 @@ TEST(FoilImport, LongFileIsRespacedOntoTheSameSurface) {
   EXPECT_EQ(foil::default_output_name(dir.file("naca-0012 dense.dat")), "NACA0012.DAT");
 }
 
+bool holds(const std::vector<std::string>& notes, const std::string& text) {
+  for (const auto& note : notes)
+    if (note.find(text) != std::string::npos) return true;
+  return false;
+}
+
+TEST(FoilCheck, ReportsRepeatedPointsSpacingJumpsAndAFileStartingAtTheLeadingEdge) {
+  const foil::Section s = foil::naca_section(foil::naca("0012", true), 41);
+  std::vector<Point> upper, lower;
+  for (size_t i = 0; i < s.xu.size(); ++i) upper.push_back({s.xu[i], s.zu[i]}), lower.push_back({s.xl[i], s.zl[i]});
+  TempDir dir;
+  std::vector<Point> odd = upper;
+  odd.insert(odd.begin() + 20, odd[20]);
+  odd.erase(odd.begin() + 25, odd.begin() + 29);
+  test::write_file(dir.file("odd.dat"), selig(odd, lower, "ODD"));
+  const foil::Report r = foil::read_section(dir.file("odd.dat")).report;
+  EXPECT_TRUE(holds(r.suspicious, "repeats the point before it")) << ::testing::PrintToString(r.suspicious);
+  EXPECT_TRUE(holds(r.suspicious, "spacing jumps")) << ::testing::PrintToString(r.suspicious);
+  EXPECT_FALSE(holds(r.suspicious, "start at the leading edge"));
+
+  std::string text = "FROM THE NOSE\n";
+  for (const Point& p : upper) text += written(p, 0.0, " ", "\n");
+  for (size_t i = lower.size() - 1; i-- > 0;) text += written(lower[i], 0.0, " ", "\n");
+  test::write_file(dir.file("nose.dat"), text);
+  EXPECT_TRUE(holds(foil::read_section(dir.file("nose.dat")).report.suspicious, "start at the leading edge"));
+}
+
 // Half-thickness of NACA 0012 in per cent of the chord, as the published
 // ordinates give it, the open trailing edge included.
 TEST(NacaEquations, ThicknessDistributionMatchesThePublishedOrdinates) {
