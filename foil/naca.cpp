@@ -63,8 +63,11 @@ struct Contour {
 // a golden-section search between its neighbours.
 double leading_edge(const Contour& c) {
   int best = 0;
-  for (int j = 1; j <= kScanIntervals; ++j)
-    if (c.distance(-1.0 + 2.0 * j / kScanIntervals) > c.distance(-1.0 + 2.0 * best / kScanIntervals)) best = j;
+  double farthest = c.distance(-1.0);
+  for (int j = 1; j <= kScanIntervals; ++j) {
+    const double d = c.distance(-1.0 + 2.0 * j / kScanIntervals);
+    if (d > farthest) farthest = d, best = j;
+  }
   double a = -1.0 + 2.0 * std::max(best - 1, 0) / kScanIntervals;
   double b = -1.0 + 2.0 * std::min(best + 1, kScanIntervals) / kScanIntervals;
   const double golden = 0.5 * (std::sqrt(5.0) - 1.0);
