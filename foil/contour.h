@@ -34,6 +34,7 @@ struct ChordFrame {
   ChordFrame(double xle, double zle, double xte, double zte);
   double along(double x, double z) const { return (x - x0) * c + (z - z0) * s; }
   double across(double x, double z) const { return (z - z0) * c - (x - x0) * s; }
+  double rise() const;  // degrees the chord line rises towards the trailing edge
 };
 
 // Unit chord, leading edge at the origin, surfaces split and checked, and

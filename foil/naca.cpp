@@ -144,8 +144,7 @@ double Naca::camber_slope(double x) const {
 
 double Naca::chord_turn() const {
   if (!five_digit && m == 0.0) return 0.0;
-  const ChordFrame& frame = place(*this).frame;
-  return -std::atan2(frame.s, frame.c) * 180.0 / std::acos(-1.0);
+  return -place(*this).frame.rise();
 }
 
 Naca naca(const std::string& digits, bool closed) {

@@ -159,6 +159,37 @@ void respace(const SurfaceSpline& spline, std::vector<double>& x, std::vector<do
   z.push_back(zte);
 }
 
+// Finds the leading edge, the point farthest from the middle of the trailing
+// edge, and puts the points on its chord line at unit chord; returns its
+// index and reports the shift, scale, rotation and trailing-edge gap.
+size_t place_on_chord(const std::string& path, Points& p, Report& r) {
+  const double xte = 0.5 * (p.front().x + p.back().x), zte = 0.5 * (p.front().z + p.back().z);
+  size_t le = 0;
+  double farthest = -1.0;
+  for (size_t i = 0; i < p.size(); ++i) {
+    const double d = std::hypot(p[i].x - xte, p[i].z - zte);
+    if (d > farthest) farthest = d, le = i;
+  }
+  if (le == 0 || le + 1 == p.size())
+    throw FoilError(path, p[le].line,
+                    "the points do not run round the section from one trailing edge to the other "
+                    "(one surface only?): the point farthest from the trailing edge is an end point");
+  const ChordFrame frame(p[le].x, p[le].z, xte, zte);
+  r.xle = p[le].x;
+  r.zle = p[le].z;
+  double chord = 0.0;
+  for (const GivenPoint& g : p) chord = std::max(chord, frame.along(g.x, g.z));
+  for (GivenPoint& g : p) {
+    const double along = frame.along(g.x, g.z), across = frame.across(g.x, g.z);
+    g.x = along / chord;
+    g.z = across / chord;
+  }
+  r.scale = 1.0 / chord;
+  r.rotation = frame.rise();
+  r.gap = std::hypot(p.front().x - p.back().x, p.front().z - p.back().z);
+  return le;
+}
+
 }  // namespace
 
 ChordFrame::ChordFrame(double xle, double zle, double xte, double zte) : x0(xle), z0(zle) {
@@ -166,6 +197,8 @@ ChordFrame::ChordFrame(double xle, double zle, double xte, double zte) : x0(xle)
   c = (xte - xle) / length;
   s = (zte - zle) / length;
 }
+
+double ChordFrame::rise() const { return std::atan2(s, c) * 180.0 / std::acos(-1.0); }
 
 Imported normalise(const GivenContour& given) {
   const std::string& path = given.path;
@@ -187,32 +220,7 @@ Imported normalise(const GivenContour& given) {
                         std::to_string(2 * kMinSurfacePoints - 1) + " (" + std::to_string(kMinSurfacePoints) +
                         " a surface, the leading edge shared)");
 
-  // The leading edge is the point farthest from the middle of the trailing edge.
-  const double xte = 0.5 * (p.front().x + p.back().x), zte = 0.5 * (p.front().z + p.back().z);
-  size_t le = 0;
-  double farthest = -1.0;
-  for (size_t i = 0; i < p.size(); ++i) {
-    const double d = std::hypot(p[i].x - xte, p[i].z - zte);
-    if (d > farthest) farthest = d, le = i;
-  }
-  if (le == 0 || le + 1 == p.size())
-    throw FoilError(path, p[le].line,
-                    "the points do not run round the section from one trailing edge to the other "
-                    "(one surface only?): the point farthest from the trailing edge is an end point");
-  const GivenPoint given_le = p[le];
-  const ChordFrame frame(given_le.x, given_le.z, xte, zte);
-  double chord = 0.0;
-  for (const GivenPoint& g : p) chord = std::max(chord, frame.along(g.x, g.z));
-  for (GivenPoint& g : p) {
-    const double along = frame.along(g.x, g.z), across = frame.across(g.x, g.z);
-    g.x = along / chord;
-    g.z = across / chord;
-  }
-  r.scale = 1.0 / chord;
-  r.xle = given_le.x;
-  r.zle = given_le.z;
-  r.rotation = std::atan2(frame.s, frame.c) * 180.0 / std::acos(-1.0);
-  r.gap = std::hypot(p.front().x - p.back().x, p.front().z - p.back().z);
+  const size_t le = place_on_chord(path, p, r);
 
   Points upper(p.rbegin() + static_cast<long>(p.size() - 1 - le), p.rend());
   Points lower(p.begin() + static_cast<long>(le), p.end());
@@ -221,7 +229,7 @@ Imported normalise(const GivenContour& given) {
     r.done.push_back("the points run over the lower surface first: taken the other way round");
   }
   for (const GivenPoint& again : repeats) {
-    if (again.x == given_le.x && again.z == given_le.z)
+    if (again.x == r.xle && again.z == r.zle)
       r.done.push_back("the leading edge, given twice (" + line_text(again.line) + "), taken once");
     else
       r.suspicious.push_back(line_text(again.line) + " repeats the point before it: taken once");
