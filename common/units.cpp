@@ -120,6 +120,11 @@ const std::string& Units::file_name(int unit) const {
   return table_[static_cast<size_t>(unit)]->name;
 }
 
+long Units::records_read(int unit) const {
+  if (!is_open(unit) || unit == kConsoleIn || unit == kConsoleOut) return 0;
+  return table_[static_cast<size_t>(unit)]->records_read;
+}
+
 Units::Unit& Units::get(int unit, const char* purpose) {
   if (unit < 0 || unit >= kMaxUnit || !table_[static_cast<size_t>(unit)])
     throw std::logic_error(std::string(purpose) + " on unit " + std::to_string(unit) + ", which is not open");

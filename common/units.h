@@ -48,6 +48,8 @@ class Units {
   void rewind(int unit);
   bool is_open(int unit) const;
   const std::string& file_name(int unit) const;
+  // Records (lines) read so far on an input unit; 0 for the console.
+  long records_read(int unit) const;
 
   // Formatted output.
   void write_values(int unit, const Layout& layout, const std::vector<Value>& values);

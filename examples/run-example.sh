@@ -5,12 +5,12 @@
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=Release > /dev/null
-cmake --build "$top/build" -j2 --target tarn nacagen > /dev/null
+cmake --build "$top/build" -j2 --target tarn tarnfoil > /dev/null
 work="${1:-$top/build/example-run}"
 mkdir -p "$work"
 cp "$top/examples/NACA12.NAM" "$top/examples/NACA12.TIN" "$work/"
 cd "$work"
-"$top/build/nacagen" 0012 > NACA0012.DAT
+"$top/build/tarnfoil" naca 0012 --closed > NACA0012.DAT
 "$top/build/tarn" NACA12
 echo
 echo "Summary of the second listing ($work/NACA12.BRF, which also holds the pressure lists):"

@@ -240,7 +240,7 @@ TEST(PrepRunFiles, DefaultsKeptOneByOneGiveTheSameFilesAsDefaultsDeclined) {
 // then an inviscid continuation from that dump.
 TEST(PrepRunFiles, SolverRunsANewRunAndAContinuationSetUpByTarnprep) {
   TempDir dir;
-  test::write_file(dir.file("NACA0012.DAT"), test::run_program("nacagen", dir.path(), "", "0012").out);
+  test::write_file(dir.file("NACA0012.DAT"), test::run_program("tarnfoil", dir.path(), "", "naca 0012 --closed").out);
   Answers a;
   a.name = "FIRST";
   a.em = "0.3";  // subsonic, so a few sweeps on the coarsest mesh settle quietly

@@ -67,7 +67,7 @@ std::string run_data_file(const RunSetup& s) {
   return out;
 }
 
-std::string naca0012_section(const std::string& dir) { return run_program("nacagen", dir, "", "0012").out; }
+std::string naca0012_section(const std::string& dir) { return run_program("tarnfoil", dir, "", "naca 0012 --closed").out; }
 
 void write_new_run(const std::string& dir, const RunSetup& s) {
   write_file(dir + "/" + s.name + ".NAM", names_file(s));

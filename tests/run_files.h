@@ -9,7 +9,7 @@ namespace tarn::test {
 struct RunSetup {
   std::string name = "CASE1";
   std::string aerofoil = "NACA0012.DAT";
-  std::string aerofoil_source;  // file copied in as the aerofoil; empty: NACA 0012 from nacagen
+  std::string aerofoil_source;  // file copied in as the aerofoil; empty: NACA 0012 (closed trailing edge) from tarnfoil
   std::string title = "NACA 0012 TEST RUN";
   bool viscous = true;
   bool dump = true;

@@ -26,7 +26,7 @@ struct ProgramResult {
   std::string out, err;
 };
 
-// Runs one of the built programs ("tarn", "tarnprep", "nacagen") in a folder
+// Runs one of the built programs ("tarn", "tarnprep", "tarnfoil") in a folder
 // with the given standard input and arguments.
 ProgramResult run_program(const std::string& program, const std::string& dir, const std::string& input,
                           const std::string& args = "");

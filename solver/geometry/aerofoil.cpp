@@ -37,13 +37,13 @@ constexpr int kTitleLength = 80;
 
 void read_point(float& x, float& z, const char* surface, int32_t index) {
   if (units().read_list_values(kAerofoil, {x, z}) != ReadStatus::kOk)
-    aerofoil_file_error(std::string("missing or bad ") + surface + "-surface point " + std::to_string(index));
+    throw AerofoilFileError(std::string("missing or bad ") + surface + "-surface point " + std::to_string(index));
 }
 
 void check_point_count(int32_t count, const char* surface) {
   if (count < 2 || count > kMaxSurfacePoints)
-    aerofoil_file_error(std::to_string(count) + " " + surface + "-surface points: from 2 to " +
-                        std::to_string(kMaxSurfacePoints) + " are accepted");
+    throw AerofoilFileError(std::to_string(count) + " " + surface + "-surface points: from 2 to " +
+                            std::to_string(kMaxSurfacePoints) + " are accepted");
 }
 
 }  // namespace
@@ -54,7 +54,7 @@ float FACOS(FlowState& fs, float x) {
     if (++fs.map.NFACOS >= kMaxFacosErrors)
       throw RunStop(std::to_string(kMaxFacosErrors) + " FACOS errors: check the aerofoil geometry", kExitFailure);
   }
-  return std::atan2(std::sqrt(std::fmax(1.0f - x * x, 0.0f)), x);
+  return arc_cosine(x);
 }
 
 void read_mapping_control(FlowState& fs) {
@@ -83,24 +83,21 @@ void read_mapping_control(FlowState& fs) {
   }
 }
 
-ChordLine read_aerofoil(FlowState& fs) {
+ChordLine read_aerofoil_file(MappingWork& w, std::string& title) {
   Units& u = units();
-  MappingWork& w = fs.map.WORK;
-  if (!u.is_open(kAerofoil))
-    throw RunStop("geometry step in a run that has no aerofoil data file (a continuation run)", kExitBadInput);
-  std::string title;
-  if (u.read_values(kAerofoil, kTitleRecord, {title}) != ReadStatus::kOk) aerofoil_file_error("no title record");
-  title.resize(kTitleLength, ' ');
-  fs.run.AEROTITLE = title;
+  std::string text;
+  if (u.read_values(kAerofoil, kTitleRecord, {text}) != ReadStatus::kOk) throw AerofoilFileError("no title record");
+  text.resize(kTitleLength, ' ');
+  title = text;
 
   int32_t symmetry = 0, nu = 0, nl = 0;
   ChordLine chord{0.0f, 0.0f};
   if (u.read_list_values(kAerofoil, {symmetry, nu, nl, chord.xle, chord.xte}) != ReadStatus::kOk)
-    aerofoil_file_error("missing or bad counts record");
+    throw AerofoilFileError("missing or bad counts record");
   if (symmetry == kSymmetric) nl = nu;
   check_point_count(nu, "upper");
   check_point_count(nl, "lower");
-  if (!(chord.xte != chord.xle)) aerofoil_file_error("leading-edge x equals trailing-edge x");
+  if (!(chord.xte != chord.xle)) throw AerofoilFileError("leading-edge x equals trailing-edge x");
 
   // Upper surface trailing edge first, then the lower surface from its second point.
   w.NU = nu;
@@ -117,6 +114,16 @@ ChordLine read_aerofoil(FlowState& fs) {
     for (int32_t i = 2; i <= nl; ++i) read_point(w.XC(nu + i - 1), w.ZC(nu + i - 1), "lower", i);
   }
   return chord;
+}
+
+ChordLine read_aerofoil(FlowState& fs) {
+  if (!units().is_open(kAerofoil))
+    throw RunStop("geometry step in a run that has no aerofoil data file (a continuation run)", kExitBadInput);
+  try {
+    return read_aerofoil_file(fs.map.WORK, fs.run.AEROTITLE);
+  } catch (const AerofoilFileError& error) {
+    aerofoil_file_error(error.what());
+  }
 }
 
 void correct_camber(FlowState& fs, float emc, float cn, float delta1, float ch) {

@@ -2,6 +2,10 @@
 // surface spline and the mapping of the aerofoil onto the unit circle.
 #pragma once
 
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
 #include "flow_state.h"
 
 namespace tarn {
@@ -10,6 +14,30 @@ namespace tarn {
 // data file (unit 17), maps the aerofoil onto the circle and sets sigma, the
 // metric H, the surface quantities and the zero-incidence rotation.
 void geometry_and_mapping(FlowState& fs, float emc, float cn, float delta1, float ch);
+
+// Leading- and trailing-edge x as the aerofoil data file gives them; their
+// difference is the chord.
+struct ChordLine {
+  float xle, xte;
+};
+
+// A record of the aerofoil data file that cannot be read, or point counts
+// the solver does not accept; what() says which.
+struct AerofoilFileError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Reads the aerofoil data file open on unit 17: the title (blank-padded to
+// 80 characters) and both surfaces, joined in w.XC, w.ZC from the upper
+// trailing edge round the leading edge to the lower trailing edge (w.NU
+// upper points, w.NC in all; a symmetric file gives the mirrored lower
+// surface). Throws AerofoilFileError.
+ChordLine read_aerofoil_file(MappingWork& w, std::string& title);
+
+// Arc-cosine of the geometry step, atan2(sqrt(max(1 - x^2, 0)), x): the
+// surface angle of a contour point is arc_cosine(2x - 1) on the upper
+// surface and 2 pi less it on the lower.
+inline float arc_cosine(float x) { return std::atan2(std::sqrt(std::fmax(1.0f - x * x, 0.0f)), x); }
 
 // End conditions of a spline fit: which derivative is given at an end.
 enum SplineEnd : int32_t { kGivenSlope = 1, kGivenSecond = 2, kGivenThird = 3 };

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "flow_state.h"
+#include "geometry.h"
 
 namespace tarn {
 
@@ -25,11 +26,8 @@ float FACOS(FlowState& fs, float x);
 // Mapping-control records and subdivision pairs from the run-data file.
 void read_mapping_control(FlowState& fs);
 
-struct ChordLine {
-  float xle, xte;  // leading- and trailing-edge x as given in the file
-};
-// Aerofoil data file: title and both surfaces, joined from the upper
-// trailing edge round the leading edge to the lower trailing edge.
+// Aerofoil data file (unit 17) into the joined contour and the title; a file
+// that cannot be read stops the run with the console lines of the design.
 ChordLine read_aerofoil(FlowState& fs);
 // Adds the camber correction KC x (1 - x) to the file coordinates.
 void correct_camber(FlowState& fs, float emc, float cn, float delta1, float ch);
