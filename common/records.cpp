@@ -1,5 +1,6 @@
 #include "records.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -198,6 +199,15 @@ std::string column_field(const std::string& line, size_t col, int width) {
   return f;
 }
 
+// True when the numeric field in columns [col, col + w) of the line holds
+// content after a tab of the line (the first tab, at tab).
+bool shifted_by_tab(const std::string& line, size_t tab, size_t col, size_t w) {
+  if (tab == std::string::npos || tab >= col + w) return false;
+  for (size_t p = std::max(col, tab + 1); p < std::min(col + w, line.size()); ++p)
+    if (line[p] != ' ' && line[p] != '\t') return true;
+  return false;
+}
+
 bool store_field(const LayoutItem& item, const std::string& field, const Target& t) {
   switch (t.kind) {
     case Target::kText:
@@ -348,7 +358,8 @@ bool parse_real_field(const std::string& field, int d, float& v) {
   return true;
 }
 
-ReadStatus read_record(LineSource& src, const Layout& layout, const std::vector<Target>& targets) {
+ReadStatus read_record(LineSource& src, const Layout& layout, const std::vector<Target>& targets,
+                       int* tab_column) {
   std::string line;
   if (!read_line(src, line)) return ReadStatus::kEnd;
   const auto& items = layout.items();
@@ -367,6 +378,11 @@ ReadStatus read_record(LineSource& src, const Layout& layout, const std::vector<
           break;
         default: {
           int w = it.width > 0 ? it.width : static_cast<int>(line.size() > col ? line.size() - col : 0);
+          size_t tab = line.find('\t');
+          if (tab_column && it.kind != LayoutItem::kText && shifted_by_tab(line, tab, col, static_cast<size_t>(w))) {
+            *tab_column = static_cast<int>(tab) + 1;
+            return ReadStatus::kTab;
+          }
           if (!store_field(it, column_field(line, col, w), targets[next])) return ReadStatus::kError;
           col += static_cast<size_t>(w);
           ++next;

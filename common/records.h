@@ -67,7 +67,9 @@ struct Target {
   Target(std::string& v) : kind(kText), s(&v) {}
 };
 
-enum class ReadStatus { kOk, kEnd, kError };
+// kTab: a tab in a fixed-column record ahead of field content (reported only
+// when the reader asks for the check).
+enum class ReadStatus { kOk, kEnd, kError, kTab };
 
 // Source of input lines for a read: returns false at end of input.
 class LineSource {
@@ -78,7 +80,11 @@ class LineSource {
 
 // Reads one record (more when the layout holds record breaks) into the
 // targets. Fields are taken by column; short lines read as blank-padded.
-ReadStatus read_record(LineSource& src, const Layout& layout, const std::vector<Target>& targets);
+// With tab_column given, a tab followed by content within a numeric field
+// (which a tab would have shifted) makes the read return kTab with the
+// tab's 1-based column; blanks and tabs after the last content are harmless.
+ReadStatus read_record(LineSource& src, const Layout& layout, const std::vector<Target>& targets,
+                       int* tab_column = nullptr);
 
 // Reads fields from a line already in hand (a layout without record breaks).
 ReadStatus parse_record(const std::string& line, const Layout& layout, const std::vector<Target>& targets);

@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 
 namespace tarn {
@@ -29,14 +31,38 @@ void put_u32(std::string& out, uint32_t v) {
   for (int b = 0; b < 4; ++b) out += static_cast<char>((v >> (8 * b)) & 0xFF);
 }
 
+// The temporary file beside a file that is replaced when its unit closes.
+const char* const kStagingSuffix = ".tarn-new";
+
+std::string system_message(int error, const char* fallback) { return error ? std::strerror(error) : fallback; }
+
+// The file that a unit opened kReplacedWhenClosed replaces: the file a
+// symbolic link points to, so that the link survives. Empty for a device or
+// pipe, which is written as it stands.
+std::string replaced_file(const std::string& name) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::file_status st = fs::status(name, ec);
+  if (fs::exists(st) && !fs::is_regular_file(st)) return std::string();
+  if (!fs::is_symlink(fs::symlink_status(name, ec))) return name;
+  fs::path target = fs::canonical(name, ec);
+  return ec ? name : target.string();
+}
+
 }  // namespace
 
 struct Units::Unit {
   std::string name;
+  std::string path;       // the file written: name, or a temporary beside the file it replaces
+  std::string replaced;   // the file the temporary replaces once the unit closes
+  bool output = false;    // opened for writing
+  bool staged = false;    // path is a temporary
+  bool written = false;   // anything written since the unit was opened
   Form form = Form::kFormatted;
   std::unique_ptr<std::iostream> stream;
   bool memory = false;
   long records_read = 0;
+  int tab_column = 0;     // column of the tab that stopped the last read
 };
 
 void Console::record(const std::string& rec) {
@@ -60,7 +86,10 @@ void Console::end_line() {
 
 Units::Units() : console_(&std::cout) { table_.resize(kMaxUnit); }
 
-Units::~Units() { console_.end_line(); }
+Units::~Units() {
+  abandon_all();
+  console_.end_line();
+}
 
 Units& units() {
   static Units table;
@@ -71,17 +100,30 @@ void Units::open(int unit, const std::string& name, OpenStatus status, Form form
   close(unit);
   auto u = std::make_unique<Unit>();
   u->name = name;
+  u->output = status != OpenStatus::kExisting;
+  u->replaced = status == OpenStatus::kReplacedWhenClosed ? replaced_file(name) : std::string();
+  u->staged = !u->replaced.empty();
+  u->path = u->staged ? u->replaced + kStagingSuffix : name;
   u->form = form;
   std::ios::openmode mode = std::ios::binary;
-  mode |= status == OpenStatus::kExisting ? std::ios::in : std::ios::out | std::ios::trunc;
-  auto f = std::make_unique<std::fstream>(name, mode);
+  mode |= u->output ? std::ios::out | std::ios::trunc : std::ios::in;
+  errno = 0;
+  auto f = std::make_unique<std::fstream>(u->path, mode);
   if (!f->is_open()) {
-    std::string why = errno ? std::strerror(errno) : "cannot be opened";
-    throw RunStop("cannot open file '" + name + "' on unit " + std::to_string(unit) + ": " + why,
+    std::string what = u->staged ? "the temporary file '" + u->path + "' for '" + name + "'" : "file '" + name + "'";
+    throw RunStop("cannot open " + what + " on unit " + std::to_string(unit) + ": " +
+                      system_message(errno, "cannot be opened"),
                   kExitBadInput);
   }
   u->stream = std::move(f);
   table_.at(static_cast<size_t>(unit)) = std::move(u);
+}
+
+void Units::write_failed(int unit, int error) {
+  Unit& u = get(unit, "write");
+  throw RunStop("cannot write file '" + u.name + "' on unit " + std::to_string(unit) + ": " +
+                    system_message(error, "the write failed"),
+                kExitFailure);
 }
 
 void Units::close(int unit) {
@@ -93,12 +135,48 @@ void Units::close(int unit) {
   auto& u = table_[static_cast<size_t>(unit)];
   if (!u) return;
   if (u->memory) return;  // captured text stays readable until the unit is reopened
+  if (!u->output) {
+    u.reset();
+    return;
+  }
+  errno = 0;
   u->stream->flush();
+  bool ok = static_cast<bool>(*u->stream);
+  int error = errno;
+  static_cast<std::fstream&>(*u->stream).close();
+  if (ok && u->stream->fail()) {
+    ok = false;
+    error = errno;
+  }
+  if (u->staged) {
+    if (ok && u->written && std::rename(u->path.c_str(), u->replaced.c_str()) != 0) {
+      ok = false;
+      error = errno;
+    }
+    if (!ok || !u->written) std::remove(u->path.c_str());
+  }
+  if (!ok) write_failed(unit, error);
   u.reset();
+}
+
+void Units::flush(int unit) {
+  Unit& u = get(unit, "flush");
+  errno = 0;
+  u.stream->flush();
+  if (!*u.stream) write_failed(unit, errno);
 }
 
 void Units::close_all() {
   for (int k = 0; k < kMaxUnit; ++k) close(k);
+}
+
+void Units::abandon_all() noexcept {
+  for (auto& u : table_) {
+    if (!u || u->memory) continue;
+    u->stream.reset();
+    if (u->staged) std::remove(u->path.c_str());
+    u.reset();
+  }
 }
 
 void Units::rewind(int unit) {
@@ -137,7 +215,10 @@ void Units::write_line(int unit, const std::string& record) {
     return;
   }
   Unit& u = get(unit, "write");
+  errno = 0;
   *u.stream << record << '\n';
+  u.written = true;
+  if (!*u.stream) write_failed(unit, errno);
 }
 
 void Units::write_values(int unit, const Layout& layout, const std::vector<Value>& values) {
@@ -153,7 +234,7 @@ ReadStatus Units::read_values(int unit, const Layout& layout, const std::vector<
   }
   Unit& u = get(unit, "read");
   StreamSource src(*u.stream, u.records_read);
-  return read_record(src, layout, targets);
+  return read_record(src, layout, targets, &u.tab_column);
 }
 
 ReadStatus Units::read_list_values(int unit, const std::vector<Target>& targets) {
@@ -187,6 +268,11 @@ void Units::check_read(int unit, ReadStatus status, const std::string& what) {
                       std::to_string(record);
   if (status == ReadStatus::kEnd)
     throw RunStop("end of file reading " + where + " with layout " + what, kExitBadInput);
+  if (status == ReadStatus::kTab)
+    throw RunStop("tab in column " + std::to_string(get(unit, "read").tab_column) + " of " + where +
+                      ": the fields of this record are fixed columns, and a tab would shift those after it;"
+                      " use blanks",
+                  kExitBadInput);
   throw RunStop("bad data reading " + where + " with layout " + what, kExitBadInput);
 }
 
@@ -194,8 +280,11 @@ void Units::write_binary(int unit, const std::string& bytes) {
   Unit& u = get(unit, "write");
   std::string frame;
   put_u32(frame, static_cast<uint32_t>(bytes.size()));
+  errno = 0;
   *u.stream << frame << bytes << frame;
+  u.written = true;
   u.stream->flush();
+  if (!*u.stream) write_failed(unit, errno);
 }
 
 bool Units::read_binary(int unit, std::string& bytes) {

@@ -17,7 +17,10 @@ namespace tarn {
 constexpr int kConsoleIn = 5;
 constexpr int kConsoleOut = 6;
 
-enum class OpenStatus { kExisting, kNewOrReplaced };
+// kReplacedWhenClosed: new or replaced, but written to a temporary file
+// beside it that takes the file's name only when the unit is closed after a
+// complete write; until then a file of that name stays as it was.
+enum class OpenStatus { kExisting, kNewOrReplaced, kReplacedWhenClosed };
 enum class Form { kFormatted, kUnformatted };
 
 // Console output. Each record begins with a carriage-control character that
@@ -43,8 +46,15 @@ class Units {
   // Opens a file on a unit; a failed open stops the run with the file
   // system's message. Units 5 and 6 are the console and are always open.
   void open(int unit, const std::string& name, OpenStatus status, Form form = Form::kFormatted);
-  void close(int unit);  // closing a unit that is not open does nothing
+  // Closes a unit (one that is not open: nothing). A file written on it is
+  // flushed; a write that failed stops the run with the file system's message.
+  void close(int unit);
   void close_all();
+  // Writes out what a unit holds buffered; a failed write stops the run.
+  void flush(int unit);
+  // After a stop: closes every unit without checks; temporary files of units
+  // opened kReplacedWhenClosed are removed and their files left as they were.
+  void abandon_all() noexcept;
   void rewind(int unit);
   bool is_open(int unit) const;
   const std::string& file_name(int unit) const;
@@ -64,6 +74,8 @@ class Units {
   }
 
   // Formatted input: the status says success, end of file or a bad field.
+  // In a file (not the console) a tab before the last field with content
+  // would shift the fixed columns: the read reports kTab.
   ReadStatus read_values(int unit, const Layout& layout, const std::vector<Target>& targets);
   ReadStatus read_list_values(int unit, const std::vector<Target>& targets);
   bool read_line(int unit, std::string& line);
@@ -88,6 +100,7 @@ class Units {
  private:
   struct Unit;
   Unit& get(int unit, const char* purpose);
+  [[noreturn]] void write_failed(int unit, int error);
   std::vector<std::unique_ptr<Unit>> table_;
   Console console_;
   std::unique_ptr<std::ostringstream> console_capture_;

@@ -308,6 +308,7 @@ void ask_defaults(RunAnswers& a) {
 int run_tarnprep() {
   RunAnswers a;
   a.name = ask_run_name();
+  open_run_files(a.name);
   a.TITLE = ask_title();
   a.viscous = ask_zero_or_one({" Enter 0 for an inviscid run, 1 for a viscous run."});
   a.newrun = ask_zero_or_one({" Enter 0 for continuation run, 1 for a new run (with mapping)."});

@@ -49,11 +49,11 @@ int main(int argc, char** argv) {
   int status = tarn::kExitFailure;
   try {
     status = tarn::run_tarnprep();
-  } catch (const tarn::RunStop& stop) {
     tarn::units().close_all();
+  } catch (const tarn::RunStop& stop) {
+    tarn::units().abandon_all();
     std::cerr << "tarnprep: " << stop.what() << '\n';
     return stop.status;
   }
-  tarn::units().close_all();
   return status;
 }

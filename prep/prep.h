@@ -50,7 +50,13 @@ bool all_alphanumeric(const std::string& text);
 // the name (the answer up to its first blank) is acceptable.
 std::string aerofoil_name_message(const std::string& answer);
 
-// Writes NAME.NAM, NAME.TIN and NAME.SIR in the working directory.
+// Opens NAME.NAM, NAME.TIN and NAME.SIR in the working directory as soon as
+// the run name is known, so that a folder where they cannot be written is
+// found before the dialogue. They are written to temporary files beside
+// them: files of an earlier set-up stay as they are until all three are
+// complete, and none is left behind by a dialogue that stops early.
+void open_run_files(const std::string& name);
+// Writes the three files on the units opened and gives them their names.
 void write_run_files(const RunAnswers& a);
 
 }  // namespace tarn

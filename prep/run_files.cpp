@@ -130,14 +130,19 @@ void write_names_file(const RunAnswers& a) {
 
 }  // namespace
 
+void open_run_files(const std::string& name) {
+  Units& u = units();
+  u.open(kNamesFile, name + kExtensions[0], OpenStatus::kReplacedWhenClosed);
+  u.open(kRunDataFile, name + kExtensions[kRunDataEntry], OpenStatus::kReplacedWhenClosed);
+  u.open(kRunNameFile, name + kExtensions[kRunNameEntry], OpenStatus::kReplacedWhenClosed);
+}
+
 void write_run_files(const RunAnswers& a) {
   Units& u = units();
-  u.open(kNamesFile, a.name + kExtensions[0], OpenStatus::kNewOrReplaced);
-  u.open(kRunDataFile, a.name + kExtensions[kRunDataEntry], OpenStatus::kNewOrReplaced);
-  u.open(kRunNameFile, a.name + kExtensions[kRunNameEntry], OpenStatus::kNewOrReplaced);
   write_names_file(a);
   RunDataWriter(a).write();
   u.write(kRunNameFile, kName, a.name);
+  for (int unit : {kNamesFile, kRunDataFile, kRunNameFile}) u.flush(unit);
   for (int unit : {kNamesFile, kRunDataFile, kRunNameFile}) u.close(unit);
 }
 

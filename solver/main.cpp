@@ -35,10 +35,14 @@ const char* const kHelp =
     "Exit status:\n"
     "  0  normal end; the last record of NAME.SEP is 4\n"
     "  1  a fatal numerical or capacity condition (spline, mapping table,\n"
-    "     boundary-layer stations); NAME.SEP has no status record\n"
-    "  2  a file that cannot be opened, a record that cannot be read, or a bad\n"
-    "     command line; NAME.SEP has no status record\n"
-    "  3  the iteration diverged; the last record of NAME.SEP is -4\n";
+    "     boundary-layer stations) or a write that failed (a full disk);\n"
+    "     NAME.SEP has no status record\n"
+    "  2  a file that cannot be opened, a record that cannot be read (a tab in\n"
+    "     a fixed-column record included), a damaged dump, an output file that\n"
+    "     would overwrite a file the run reads, or a bad command line; NAME.SEP\n"
+    "     has no status record\n"
+    "  3  the iteration diverged, or a result was not a finite number; the last\n"
+    "     record of NAME.SEP is -4\n";
 
 // Printed after the designed divergence lines: what usually brings such a
 // run home, and where it is set.
@@ -73,12 +77,12 @@ int main(int argc, char** argv) {
       tarn::write_banner();
       tarn::run_tarn(*fs, name);
     }
-  } catch (const tarn::RunStop& stop) {
     tarn::units().close_all();
+  } catch (const tarn::RunStop& stop) {
+    tarn::units().abandon_all();
     std::cerr << "tarn: " << stop.what() << '\n';
     if (stop.status == tarn::kExitDiverged) std::cerr << divergence_advice(fs->run.IVP != 0) << '\n';
     return stop.status;
   }
-  tarn::units().close_all();
   return tarn::kExitOk;
 }

@@ -2,6 +2,8 @@
 // console status lines and the end-of-run status record.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "run/run.h"
 #include "run_files.h"
 #include "run_stop.h"
@@ -171,6 +173,82 @@ TEST(Driver, RecordWithZeroMachAndRelaxationKeepsThePreviousValues) {
   }
   EXPECT_EQ(em_lines, 2);  // both stages, the second with the kept EM and ALP
   EXPECT_EQ(xs_lines, 3);  // both stages and the dump step (NS = 0 still shows XS)
+}
+
+// A small inviscid run with a dump, and its names file as lines.
+RunSetup small_run() {
+  RunSetup setup;
+  setup.viscous = false;
+  setup.nsc = 0;
+  setup.nsf = 2;
+  return setup;
+}
+
+void replace_line(const std::string& path, size_t line, const std::string& text) {
+  auto lines = lines_of(read_file(path));
+  lines.at(line - 1) = text;
+  std::string out;
+  for (const auto& l : lines) out += l + "\n";
+  test::write_file(path, out);
+}
+
+// An output file that names a file the run reads (here the dump to write,
+// the results listing and the iteration history) stops the run before any
+// file is opened for writing; the input is left whole.
+TEST(Driver, OutputFileNamingAnInputStopsTheRunBeforeAnythingIsWritten) {
+  struct Clash {
+    size_t entry;
+    const char* input;
+  };
+  for (Clash c : {Clash{8, "CASE1.TIN"}, Clash{5, "NACA0012.DAT"}, Clash{3, "CASE1.NAM"}}) {
+    TempDir dir;
+    test::write_new_run(dir.path(), small_run());
+    replace_line(dir.file("CASE1.NAM"), c.entry, c.input);
+    const std::string before = read_file(dir.file(c.input));
+    auto r = test::run_program("tarn", dir.path(), "CASE1\n");
+    EXPECT_EQ(r.status, kExitBadInput) << c.input;
+    EXPECT_NE(r.err.find("'" + std::string(c.input) + "' that this run reads"), std::string::npos) << r.err;
+    EXPECT_EQ(read_file(dir.file(c.input)), before) << c.input;
+    EXPECT_FALSE(test::file_exists(dir.file("CASE1.SEP")));
+  }
+}
+
+// A tab in a fixed-column record would shift the fields after it: the
+// record is refused by file, record and column. A tab or carriage return
+// trailing a file name in the names file is trimmed like a blank.
+TEST(Driver, TabInAFixedColumnRecordIsRefusedAndTrailingOnesAreTrimmed) {
+  TempDir dir;
+  test::write_new_run(dir.path(), small_run());
+  const std::string tin = read_file(dir.file("CASE1.TIN"));
+  replace_line(dir.file("CASE1.TIN"), 3, "  160    0  \t0.3000    2.0000    0.00001.9001.0000.8000.250    0");
+  auto refused = test::run_program("tarn", dir.path(), "CASE1\n");
+  EXPECT_EQ(refused.status, kExitBadInput);
+  EXPECT_NE(refused.err.find("tab in column 13 of unit 14 (CASE1.TIN), record 3"), std::string::npos) << refused.err;
+  EXPECT_EQ(read_file(dir.file("CASE1.SEP")), "");
+
+  test::write_file(dir.file("CASE1.TIN"), tin);
+  replace_line(dir.file("CASE1.NAM"), 2, "CASE1.TIN\t");
+  replace_line(dir.file("CASE1.NAM"), 5, "CASE1.FUL \t\r");
+  auto trimmed = test::run_program("tarn", dir.path(), "CASE1\n");
+  EXPECT_EQ(trimmed.status, 0) << trimmed.err;
+  EXPECT_NE(read_file(dir.file("CASE1.FUL")).find("FLOW FIELD DUMPED"), std::string::npos);
+}
+
+// A write that fails (a run file that is the full device) stops the run with
+// the file system's message, and the status record never says 4.
+TEST(Driver, FailedWriteStopsTheRunWithoutStatusFour) {
+  for (const char* file : {"CASE1.FUL", "CASE1.UNF", "CASE1.SEP"}) {
+    TempDir dir;
+    test::write_new_run(dir.path(), small_run());
+    std::filesystem::create_symlink("/dev/full", dir.file(file));
+    auto r = test::run_program("tarn", dir.path(), "CASE1\n");
+    EXPECT_EQ(r.status, kExitFailure) << file;
+    EXPECT_NE(r.err.find(std::string("cannot write file '") + file + "'"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+    if (std::string(file) != "CASE1.SEP") {
+      EXPECT_EQ(read_file(dir.file("CASE1.SEP")).find("    4"), std::string::npos);
+    }
+  }
 }
 
 }  // namespace

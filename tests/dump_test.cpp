@@ -375,5 +375,48 @@ TEST(DumpRun, ContinuationRunRetrievesTheDumpAndRefusesADamagedOne) {
   EXPECT_EQ(read_file(dir.file("CONT.SEP")).find("    4"), std::string::npos);
 }
 
+// A continuation that reads NAME.UNF and dumps under its own name: twice in
+// a row, each reading the dump the one before wrote, which together give
+// the results of one uninterrupted run. A third continuation that cannot
+// write its whole dump (a file-size limit, as on a full disk) stops and
+// leaves the earlier dump as it was.
+TEST(DumpRun, ContinuationsRewriteTheirOwnDumpOnlyOnceTheNewOneIsComplete) {
+  TempDir dir;
+  test::RunSetup whole;
+  whole.viscous = false;
+  whole.dump = false;
+  whole.em = 0.7f;
+  whole.nsc = 0;
+  whole.nsf = 30;
+  whole.name = "WHOLE";
+  test::write_new_run(dir.path(), whole);
+  ASSERT_EQ(test::run_tarn(dir.path(), whole.name), 0);
+
+  test::RunSetup part = whole;
+  part.name = "CASE1";
+  part.nsf = 10;
+  part.dump = true;
+  test::write_new_run(dir.path(), part);
+  ASSERT_EQ(test::run_tarn(dir.path(), part.name), 0);
+  for (int k = 1; k <= 2; ++k) {
+    test::write_continuation_run(dir.path(), part, "CASE1.UNF");
+    auto r = test::run_program("tarn", dir.path(), "CASE1\n");
+    ASSERT_EQ(r.status, 0) << "continuation " << k << ": " << r.err;
+    EXPECT_NE(read_file(dir.file("CASE1.FUL")).find("RETRIEVED FROM FLOW FIELD CALCULATION"), std::string::npos);
+  }
+  test::Summary a = test::last_summary(read_file(dir.file("WHOLE.BRF")));
+  test::Summary b = test::last_summary(read_file(dir.file("CASE1.BRF")));
+  EXPECT_EQ(a.cl, b.cl);
+  EXPECT_EQ(a.cm, b.cm);
+
+  const std::string dump = read_file(dir.file("CASE1.UNF"));
+  auto full = test::run_program_with_file_limit("tarn", dir.path(), "CASE1\n", 40000);
+  EXPECT_EQ(full.status, kExitFailure);
+  EXPECT_NE(full.err.find("cannot write file 'CASE1.UNF' on unit 11: File too large"), std::string::npos) << full.err;
+  EXPECT_EQ(read_file(dir.file("CASE1.UNF")), dump);
+  EXPECT_FALSE(test::file_exists(dir.file("CASE1.UNF.tarn-new")));
+  EXPECT_EQ(read_file(dir.file("CASE1.SEP")).find("    4"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace tarn

@@ -1,6 +1,10 @@
 // The set-up dialogue driven through standard input: its texts, the limits
 // of every answer, the aerofoil file-name checks and the end of input.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
 
 #include "prep.h"
 #include "prep_answers.h"
@@ -254,6 +258,37 @@ TEST(PrepDialogue, EndOfInputStopsWithoutTouchingEarlierRunFiles) {
     EXPECT_EQ(read_file(dir.file("CASE1.NAM")), "earlier names file\n");
     EXPECT_FALSE(test::file_exists(dir.file("CASE1.TIN")));
     EXPECT_FALSE(test::file_exists(dir.file("CASE1.SIR")));
+  }
+}
+
+// Run files that cannot be written: a folder in the place of one (found
+// right after the run name, before any other question), a full device (found
+// when written), a folder without write permission (not for root, who may
+// write anyway). The files of an earlier set-up are left as they were and
+// nothing else is left behind.
+TEST(PrepDialogue, RunFilesThatCannotBeWrittenStopWithoutLeavingAnyBehind) {
+  enum Blocked { kFolder, kFullDevice, kReadOnlyFolder };
+  for (Blocked b : {kFolder, kFullDevice, kReadOnlyFolder}) {
+    if (b == kReadOnlyFolder && geteuid() == 0) continue;
+    TempDir dir;
+    test::write_file(dir.file("CASE1.NAM"), "earlier names file\n");
+    if (b == kFolder) std::filesystem::create_directory(dir.file("CASE1.TIN"));
+    if (b == kFullDevice) std::filesystem::create_symlink("/dev/full", dir.file("CASE1.SIR"));
+    std::set<std::string> before;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) before.insert(e.path().filename());
+    for (const char* console : {".stdin", ".stdout", ".stderr"}) test::write_file(dir.file(console), "");
+    if (b == kReadOnlyFolder) std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_write,
+                                                           std::filesystem::perm_options::remove);
+    auto r = test::run_tarnprep(dir, Answers{});
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
+    EXPECT_NE(r.status, 0) << b;
+    EXPECT_NE(r.err.find(b == kFullDevice ? "No space left on device" : "CASE1."), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("Enter title of TARN run") == std::string::npos, b != kFullDevice) << b;
+    EXPECT_EQ(read_file(dir.file("CASE1.NAM")), "earlier names file\n") << b;
+    std::set<std::string> after;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+      if (e.path().filename().string()[0] != '.') after.insert(e.path().filename());
+    EXPECT_EQ(after, before) << b;
   }
 }
 

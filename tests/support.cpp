@@ -1,7 +1,12 @@
 #include "support.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
 
 #include <cstdlib>
 #include <filesystem>
@@ -32,6 +37,28 @@ ProgramResult run_command(const std::string& path, const std::string& dir, const
   write_file(dir + "/.stdin", input);
   std::string cmd = "cd '" + dir + "' && '" + path + "' " + args + " < .stdin > .stdout 2> .stderr";
   int raw = std::system(cmd.c_str());
+  ProgramResult r;
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  r.out = read_file(dir + "/.stdout");
+  r.err = read_file(dir + "/.stderr");
+  return r;
+}
+
+ProgramResult run_program_with_file_limit(const std::string& program, const std::string& dir,
+                                          const std::string& input, long max_bytes) {
+  write_file(dir + "/.stdin", input);
+  std::string path = std::string(TARN_BIN_DIR) + "/" + program;
+  pid_t pid = fork();
+  if (pid == 0) {
+    struct rlimit limit = {static_cast<rlim_t>(max_bytes), static_cast<rlim_t>(max_bytes)};
+    bool ready = chdir(dir.c_str()) == 0 && std::freopen(".stdin", "r", stdin) &&
+                 std::freopen(".stdout", "w", stdout) && std::freopen(".stderr", "w", stderr) &&
+                 std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR && setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    if (ready) execl(path.c_str(), program.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int raw = 0;
+  waitpid(pid, &raw, 0);
   ProgramResult r;
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   r.out = read_file(dir + "/.stdout");

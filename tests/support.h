@@ -34,6 +34,11 @@ ProgramResult run_program(const std::string& program, const std::string& dir, co
 ProgramResult run_command(const std::string& path, const std::string& dir, const std::string& input,
                           const std::string& args = "");
 
+// Runs a program as above with no arguments, each file it writes limited to
+// max_bytes: a write beyond fails (EFBIG) as it would on a full disk.
+ProgramResult run_program_with_file_limit(const std::string& program, const std::string& dir,
+                                          const std::string& input, long max_bytes);
+
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& text);
 bool file_exists(const std::string& path);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <vector>
 
 #include "boundary_layer/boundary_layer.h"
 #include "geometry/geometry.h"
@@ -43,8 +45,9 @@ const char* const kLeadingBlank = "First character must not be a space";
 
 void console_blank_line() { units().write_line(kConsoleOut, kBlankLine); }
 
+// A file name without the blanks, tabs and carriage return that may trail it.
 std::string trimmed(const std::string& s) {
-  size_t end = s.find_last_not_of(' ');
+  size_t end = s.find_last_not_of(" \t\r");
   return end == std::string::npos ? std::string() : s.substr(0, end + 1);
 }
 
@@ -77,11 +80,48 @@ void open_run_files(const RunFiles& files) {
     u.open(kDumpIn, files.input, OpenStatus::kExisting, Form::kUnformatted);
     u.rewind(kDumpIn);
   }
-  if (files.dumpflag == 1) {
-    u.open(kDumpOut, files.entry[8], OpenStatus::kNewOrReplaced, Form::kUnformatted);
+  if (files.dumpflag == 1) {  // the dump being read, if it is this one, stays whole until the new one is
+    u.open(kDumpOut, files.entry[8], OpenStatus::kReplacedWhenClosed, Form::kUnformatted);
     u.rewind(kDumpOut);
   }
   if (files.gridflag == 1) u.open(kGridData, files.entry[7], OpenStatus::kNewOrReplaced);
+}
+
+// A file of the run, with what it is to the run.
+struct RunFile {
+  std::string name;
+  std::string role;
+};
+
+bool same_file(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return std::filesystem::equivalent(a, b, ec) && !ec;
+}
+
+// No file the run writes may be one that it reads: the run stops before
+// anything is opened for writing. The one exception is the dump to write
+// being the dump to continue from, since the new dump takes its name only
+// once complete.
+void check_outputs_spare_inputs(const std::string& name, const RunFiles& f) {
+  std::vector<RunFile> inputs = {{name + ".NAM", "names file"}, {f.entry[2], "run-data file"}};
+  if (f.newrun == 1) inputs.push_back({f.input, "aerofoil data file"});
+  if (f.newrun == 0) inputs.push_back({f.input, "dump to continue from"});
+  std::vector<RunFile> outputs = {{name + ".SEP", "coefficient-record file"},
+                                  {f.entry[3], "iteration history (names-file entry 3)"},
+                                  {f.entry[4], "coupling history (entry 4)"},
+                                  {f.entry[5], "results listing (entry 5)"},
+                                  {f.entry[6], "second listing (entry 6)"}};
+  if (f.gridflag == 1) outputs.push_back({f.entry[7], "grid-data file (entry 7)"});
+  const std::string dump_out = "dump to write (entry 8)";
+  if (f.dumpflag == 1) outputs.push_back({f.entry[8], dump_out});
+  for (const RunFile& out : outputs)
+    for (const RunFile& in : inputs) {
+      if (out.role == dump_out && f.newrun == 0 && in.name == f.input) continue;
+      if (same_file(out.name, in.name))
+        throw RunStop("the " + out.role + " '" + out.name + "' is the " + in.role + " '" + in.name +
+                          "' that this run reads; nothing was written, so as not to overwrite it",
+                      kExitBadInput);
+    }
 }
 
 // Start-up steps 7 and 8: the title and camber records.
@@ -186,7 +226,9 @@ void end_of_run(FlowState& fs) {
   fs.run.IPRINT = fs.run.IVP != 0 ? 0 : 1;
   fs.ALP *= kDegPerRad;
   results_operation(fs);
-  for (int unit : {1, kListing, kDumpIn}) u.close(unit);
+  // Every file the run wrote is complete, and the new dump has its name,
+  // before the status record says that the run ended normally.
+  for (int unit : {1, kListing, kDumpIn, kBrief, kHistory, kCouplingHistory, kDumpOut, kGridData}) u.close(unit);
   u.write(kCoefficients, kStatusRecord, kStatusNormalEnd);
   for (int unit : {kCoefficients, 23, 20, 25}) u.close(unit);
 }
@@ -274,8 +316,9 @@ void run_tarn(FlowState& fs, const std::string& name) {
   fs.run.ITERTOTAL = 0;
   for (int32_t& flag : fs.bl.ONCE) flag = 0;
   u.open(kNames, name + ".NAM", OpenStatus::kExisting);
-  u.open(kCoefficients, name + ".SEP", OpenStatus::kNewOrReplaced);
   RunFiles files = read_names_file();
+  check_outputs_spare_inputs(name, files);
+  u.open(kCoefficients, name + ".SEP", OpenStatus::kNewOrReplaced);
   open_run_files(files);
   read_head_records(fs);
   console_blank_line();
