@@ -245,6 +245,31 @@ TEST(LiftTargeting, RequiredLiftIsReachedByMovingTheIncidence) {
   std::printf("lift targeting: CL %.5f for CLC %.3f at %.4f degrees\n", sum.cl, s.clc, sum.alp);
 }
 
+// A coupling relaxed by -1 drives the boundary layer apart within 20 coarse
+// sweeps: its skin friction is not a number. That is divergence: the run
+// stops with status -4 and writes no coefficient record.
+TEST(ViscousDivergence, BoundaryLayerThatIsNotFiniteStopsTheRunAsDiverged) {
+  TempDir dir;
+  RunSetup s;
+  s.em = 0.75f;
+  s.nsc = 20;
+  s.gviscc = -1.0f;
+  s.dump = false;
+  test::write_new_run(dir.path(), s);
+  std::string tin = test::run_data_file(s);
+  tin.erase(tin.find("    1   -1\n"));  // the coarse stage only, then the end of the run
+  test::write_file(dir.file(s.name + ".TIN"), tin + "    0    0\n");
+  auto r = test::run_program("tarn", dir.path(), s.name + "\n");
+  EXPECT_EQ(r.status, kExitDiverged);
+  EXPECT_NE(r.err.find("ITERATIVE PROCEDURE HAS DIVERGED\n CDF IS NOT A FINITE NUMBER"), std::string::npos) << r.err;
+  auto brf = test::lines_of(test::read_file(dir.file(s.name + ".BRF")));
+  ASSERT_GE(brf.size(), 2u);
+  EXPECT_EQ(brf[brf.size() - 2], " ITERATIVE PROCEDURE HAS DIVERGED");
+  EXPECT_EQ(brf.back(), " CDF IS NOT A FINITE NUMBER");
+  EXPECT_EQ(test::lines_of(test::read_file(dir.file(s.name + ".SEP"))).back(), "   -4");
+  EXPECT_EQ(count_lines_with(test::read_file(dir.file(s.name + ".SEP")), "    2 "), 0);
+}
+
 // The last transpiration-change measure of a run.
 float last_change(const std::string& history) {
   auto lines = test::lines_of(history);

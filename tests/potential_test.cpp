@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "potential/potential.h"
+#include "results/results.h"
 #include "run_files.h"
 #include "support.h"
 #include "run/run.h"
@@ -143,6 +144,23 @@ TEST_F(Cylinder, DivergedFieldStopsWithTheMessageAndStatusMinusFour) {
   }
   EXPECT_EQ(units().captured(kListing), " ITERATIVE PROCEDURE HAS DIVERGED\n");
   EXPECT_EQ(units().captured(kBrief), " ITERATIVE PROCEDURE HAS DIVERGED\n");
+  EXPECT_EQ(units().captured(kCoefficients), "   -4\n");
+}
+
+// A field whose surface speed is not a number gives results that are not
+// finite: the results operation stops the run as diverged, naming CL.
+TEST_F(Cylinder, ResultsThatAreNotFiniteStopTheRunAsDiverged) {
+  auto fs = cylinder(32, 8, 0.3f, 2.0f);
+  run_stage(*fs, 5);
+  fs->cpl.TAW1(10) = std::nanf("");
+  fs->ALP *= kDegPerRad;  // degrees between steps
+  try {
+    results_operation(*fs);
+    FAIL() << "no stop";
+  } catch (const RunStop& stop) {
+    EXPECT_EQ(stop.status, kExitDiverged);
+  }
+  EXPECT_EQ(units().captured(kBrief), " ITERATIVE PROCEDURE HAS DIVERGED\n CL IS NOT A FINITE NUMBER\n");
   EXPECT_EQ(units().captured(kCoefficients), "   -4\n");
 }
 

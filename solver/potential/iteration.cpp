@@ -16,6 +16,7 @@ const Layout kHistoryHeading("('  RES', 9X, 'CL')");
 const Layout kHistoryLine("(E12.3, F11.5)");
 const Layout kStatusRecord("(I5)");
 const std::string kDiverged = " ITERATIVE PROCEDURE HAS DIVERGED";
+const char* const kNotFinite = " IS NOT A FINITE NUMBER";
 
 constexpr float kDivergenceLimit = 10.0f;
 constexpr float kIncidenceChange = 1.0e-8f;
@@ -29,16 +30,6 @@ void stage_setup(FlowState& fs) {
   if (p.F == 0.0f) p.DGHELD = p.DGHELD / (2.0f / fs.map.SIGMA);
 }
 
-[[noreturn]] void stop_diverged() {
-  Units& u = units();
-  u.write_line(kListing, kDiverged);
-  u.write_line(kBrief, kDiverged);
-  for (int unit : {1, kListing, kDumpIn, kDumpOut, kBrief, kHistory, kCouplingHistory, kGridData}) u.close(unit);
-  u.write(kCoefficients, kStatusRecord, kStatusDiverged);
-  u.close(kCoefficients);
-  throw RunStop("ITERATIVE PROCEDURE HAS DIVERGED", kExitDiverged);
-}
-
 bool converged(FlowState& fs) {
   Potential& p = fs.pot;
   float m = std::max(std::fabs(p.DGHELD), p.RESMAX);
@@ -49,6 +40,21 @@ bool converged(FlowState& fs) {
 }  // namespace
 
 bool correction_diverged(float resmax) { return !(resmax <= kDivergenceLimit); }
+
+void stop_diverged(const char* not_finite) {
+  Units& u = units();
+  std::string message = kDiverged;
+  if (not_finite) message += "\n " + std::string(not_finite) + kNotFinite;
+  for (int unit : {kListing, kBrief}) u.write_line(unit, message);
+  for (int unit : {1, kListing, kDumpIn, kDumpOut, kBrief, kHistory, kCouplingHistory, kGridData}) u.close(unit);
+  u.write(kCoefficients, kStatusRecord, kStatusDiverged);
+  u.close(kCoefficients);
+  throw RunStop(message.substr(1), kExitDiverged);
+}
+
+void require_finite(float value, const char* quantity) {
+  if (!std::isfinite(value)) stop_diverged(quantity);
+}
 
 void iteration_stage(FlowState& fs) {
   RunControl& run = fs.run;

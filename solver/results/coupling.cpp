@@ -10,6 +10,7 @@
 
 #include "boundary_layer/boundary_layer.h"
 #include "coupling_terms.h"
+#include "potential/potential.h"
 #include "results.h"
 #include "run/run.h"
 #include "units.h"
@@ -132,6 +133,9 @@ void viscous_summary(FlowState& fs) {
   const BoundaryLayer& bl = fs.bl;
   std::vector<Value> values{fs.gas.EM, fs.ALP, r.CL, r.CM, r.CDP, c.CDF, r.CDP + c.CDF, c.CDV,
                             c.CDV + r.CD1, c.CDV + r.CD2};
+  for (auto [value, name] : {std::pair{bl.DTE, "DTE"}, {bl.HTE, "HTE"}, {bl.X96, "X96"}, {bl.H96, "H96"},
+                             {bl.X94, "X94"}, {bl.H94, "H94"}})
+    require_finite(value, name);
   Units& u = units();
   u.write_values(kListing, kViscousSummary, values);
   values.insert(values.begin(), Value(kSummaryCode));
@@ -251,6 +255,8 @@ void update(FlowState& fs, float mult, int mode) {
   int ist = stagnation_point(fs);
   build_station_lists(fs, ist);
   boundary_layers(fs);
+  require_finite(c.CDF, "CDF");
+  require_finite(c.CDV, "CDV");
   if (fs.run.IPRINT == 1) viscous_summary(fs);
   float g = c.GVISC * mult;
   surface_thicknesses(fs, ist);

@@ -3,6 +3,7 @@
 // listing, and the inviscid summary on both.
 #include "listings.h"
 
+#include "potential/potential.h"
 #include "run/run.h"
 #include "units.h"
 #include "wave_drag/wave_drag.h"
@@ -79,7 +80,11 @@ void write_results(FlowState& fs) {
   bool tables = final_print && run.ITYP >= kTablesLevel;
   if (tables) surface_table(fs);
   if (final_print) pressure_lists(fs);
-  if (run.IPRINT == 1 && run.ITYP >= kTablesLevel) wave_drag(fs);
+  if (run.IPRINT == 1 && run.ITYP >= kTablesLevel) {
+    wave_drag(fs);
+    require_finite(r.CD1, "CD1");
+    require_finite(r.CD2, "CD2");
+  }
   if (tables) wake_table(fs);
   if (final_print && run.IVP == 0)
     for (int unit : {kListing, kBrief})

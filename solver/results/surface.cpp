@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "listings.h"
+#include "potential/potential.h"
 #include "results.h"
 
 namespace tarn {
@@ -229,6 +230,9 @@ void wake_smoothing(const FlowState& fs, RVec<kWake>& f) {
 void results_operation(FlowState& fs) {
   Results& r = fs.res;
   int np = fs.grid.NSG + 1;
+  // The wake points of the present mesh: results may follow a dump read or a
+  // mesh change with no iteration stage to have placed them.
+  wake_distances(fs);
   for (int i = 1; i <= np; ++i) {
     r.X(i) = fs.map.XZ(i, 1);
     r.Y(i) = fs.map.XZ(i, 2);
@@ -242,6 +246,7 @@ void results_operation(FlowState& fs) {
   ForceSums sums = surface_values(fs);
   wake_values(fs);
   force_totals(fs, sums);
+  for (auto [value, name] : {std::pair{r.CL, "CL"}, {r.CM, "CM"}, {r.CDP, "CDP"}}) require_finite(value, name);
   write_results(fs);
   fs.run.ITYP = 1;
 }
