@@ -321,12 +321,41 @@ TEST_F(Dump, MeshTooLargeOrInconsistentIsRefused) {
   EXPECT_NE(refused().find("exceeds the capacity"), std::string::npos);
   with_counts(160, 30, -1);
   EXPECT_NE(refused().find("mesh counts disagree with NSG = 160, MR = 30"), std::string::npos);
+  with_counts(12, 2, 0);  // three coarsenings of 96 lines: too small for the wake stencils
+  EXPECT_NE(refused().find("mesh of NSG = 12, MR = 2 is below the smallest"), std::string::npos);
 
   with_counts(49, 15, 0);  // the coarse mesh of 98 lines
   auto back = std::make_unique<FlowState>();
   open_for_reading();
   read_dump(*back);
   EXPECT_EQ(back->grid.NSG, 49);
+}
+
+// A word patched into an otherwise sound dump: the real 1/sigma (record 1,
+// word 48), the potential P(1, 1) (record 2, word 1), NFIELD (record 1, word
+// 20) and ITYP (word 17), each with a value no run can leave there.
+TEST_F(Dump, NonFiniteRealsAndImplausibleCountsAreRefused) {
+  auto fs = distinctive_state(0.8f, 1.0f);
+  write({fs.get()});
+  const auto recs = records();
+  struct Patch {
+    size_t record;
+    int word;
+    uint32_t bits;
+    const char* message;
+  };
+  const Patch patches[] = {
+      {0, 48, 0x7F800000u, "record 1, byte 189, holds a real that is not a finite number"},
+      {1, 1, 0x7FC00000u, "record 2, byte 1, holds a real that is not a finite number"},
+      {0, 20, 0x7FFFFFFFu, "holds the integer 2147483647, outside the plausible range 0 to 1000000000"},
+      {0, 17, 0x80000000u, "holds the integer -2147483648, outside the plausible range -99999 to 99999"},
+  };
+  for (const Patch& p : patches) {
+    auto patched = recs;
+    std::memcpy(&patched[p.record][4 * static_cast<size_t>(p.word - 1)], &p.bits, 4);
+    rewrite(patched);
+    EXPECT_NE(refused().find(p.message), std::string::npos) << p.message;
+  }
 }
 
 TEST_F(Dump, StepWithoutItsDumpFileStopsTheRun) {

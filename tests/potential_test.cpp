@@ -293,6 +293,23 @@ TEST_F(MeshTransfer, ShuffleOfTwoElementsLeavesThemInPlace) {
   EXPECT_EQ(std::vector<float>(b, b + 5), (std::vector<float>{1, 2, 3, 4, 5}));
 }
 
+// Three coarsenings of 96 lines would give 12 x 2, too small for the wake
+// curvature stencils; two give 24 x 4, the smallest radial count they take.
+TEST_F(MeshTransfer, CoarseningBelowTheSmallestMeshOfTheStencilsStops) {
+  auto fs = cylinder(96, 16, 0.5f, 2.0f);
+  coarsen_mesh(*fs);
+  coarsen_mesh(*fs);
+  EXPECT_EQ(fs->grid.MR, 4);
+  try {
+    coarsen_mesh(*fs);
+    FAIL() << "no stop";
+  } catch (const RunStop& stop) {
+    EXPECT_EQ(stop.status, kExitBadInput);
+    EXPECT_NE(std::string(stop.what()).find("below the smallest mesh"), std::string::npos) << stop.what();
+  }
+  EXPECT_EQ(fs->grid.NSG, 24);
+}
+
 TEST_F(MeshTransfer, RefiningBeyondTheCapacityStops) {
   auto fs = cylinder(160, 30, 0.5f, 2.0f);
   EXPECT_THROW(refine_mesh(*fs), RunStop);

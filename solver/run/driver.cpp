@@ -182,9 +182,9 @@ void take_iteration_record(FlowState& fs, IterationRecord& r) {
 void geometry_step(FlowState& fs) {
   Grid& g = fs.grid;
   int32_t ns = fs.run.NS;
-  if (ns > kMaxGridLines || ns % 2 != 0 || ns < 8)
-    throw RunStop("geometry step with NS = " + std::to_string(ns) +
-                      ": the number of grid lines must be even and between 8 and 160",
+  if (ns > kMaxGridLines || ns % 2 != 0 || ns < kSmallestGridLines)
+    throw RunStop("geometry step with NS = " + std::to_string(ns) + ": the number of grid lines must be even and between " +
+                      std::to_string(kSmallestGridLines) + " and " + std::to_string(kMaxGridLines),
                   kExitBadInput);
   g.NSG = ns;
   fs.run.NP = g.NSG + 1;

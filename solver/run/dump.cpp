@@ -4,6 +4,7 @@
 // scalars with the aerofoil title, then every field at its declared size.
 // One list of items per record serves writing, reading and the size check, so
 // the three cannot drift apart.
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -70,6 +71,7 @@ class Unpacker {
     s = in_.substr(pos_, static_cast<size_t>(length));
     pos_ += static_cast<size_t>(length);
   }
+  size_t position() const { return pos_; }  // bytes taken so far
 
  private:
   uint32_t get() {
@@ -81,6 +83,51 @@ class Unpacker {
   }
   const std::string& in_;
   size_t pos_ = 0;
+};
+
+[[noreturn]] void bad_dump(const std::string& what);
+
+// Integers of a dump are counts, switches and markers set from record fields
+// of at most five columns, except the iteration counts, which add up over
+// the stages of a run and its continuations.
+constexpr int32_t kLargestField = 99999;
+constexpr int32_t kMostIterations = 1000000000;
+
+// Checks a record whose size has been checked before anything of it is
+// taken: every real a finite number, every integer plausible, so that no
+// value of a damaged dump can overflow a count or turn the results into
+// numbers that are not finite.
+class Checker {
+ public:
+  Checker(const std::string& in, int record, const FlowState& fs) : from_(in), record_(record), fs_(fs) {}
+  void word(const int32_t& member) {
+    int32_t v;
+    from_.word(v);
+    bool iterations = &member == &fs_.run.NFIELD || &member == &fs_.cpl.ICOUNT;
+    int32_t lo = iterations ? 0 : -kLargestField, hi = iterations ? kMostIterations : kLargestField;
+    if (v < lo || v > hi)
+      bad_dump(where() + " holds the integer " + std::to_string(v) + ", outside the plausible range " +
+               std::to_string(lo) + " to " + std::to_string(hi));
+  }
+  void word(const float&) {
+    float v;
+    from_.word(v);
+    if (!std::isfinite(v)) bad_dump(where() + " holds a real that is not a finite number");
+  }
+  template <typename T>
+  void fixed(T v) { from_.fixed(v); }
+  void text(const std::string&, int length) {
+    std::string skipped;
+    from_.text(skipped, length);
+  }
+
+ private:
+  std::string where() const {
+    return "record " + std::to_string(record_) + ", byte " + std::to_string(from_.position() - kWordBytes + 1) + ",";
+  }
+  Unpacker from_;
+  int record_;
+  const FlowState& fs_;
 };
 
 // Counts the bytes of a record.
@@ -249,10 +296,14 @@ void check_mesh_counts(const std::string& scalars) {
   int32_t nsg, n1, n2, mr, mr1, nhalf, nhalf2;
   for (int32_t* n : {&nsg, &n1, &n2, &mr, &mr1, &nhalf, &nhalf2}) u.word(*n);
   std::string counts = "NSG = " + std::to_string(nsg) + ", MR = " + std::to_string(mr);
-  bool grid_fits = nsg >= 2 && nsg <= kMaxGridLines && (nsg % 2 == 0 || nsg <= kMaxGridLines / 2);
-  if (!grid_fits || mr < 1 || mr > kMaxRadial - 1)
+  bool grid_fits = nsg <= kMaxGridLines && (nsg % 2 == 0 || nsg <= kMaxGridLines / 2);
+  if (!grid_fits || mr > kMaxRadial - 1)
     bad_dump("mesh of " + counts + " exceeds the capacity of " + std::to_string(kMaxGridLines) +
              " grid lines round the aerofoil and " + std::to_string(kMaxRadial - 1) + " radial intervals");
+  if (nsg < kSmallestGridLines || mr < kSmallestRadialIntervals)
+    bad_dump("mesh of " + counts + " is below the smallest the difference stencils support, " +
+             std::to_string(kSmallestGridLines) + " grid lines round the aerofoil and " +
+             std::to_string(kSmallestRadialIntervals) + " radial intervals");
   if (n1 != nsg + 1 || n2 != nsg + 2 || mr1 != mr + 1 || nhalf != (nsg + 2) / 2 || nhalf2 != nhalf + 2)
     bad_dump("mesh counts disagree with " + counts);
 }
@@ -284,7 +335,11 @@ void read_dump(FlowState& fs) {
   std::string scalars, fields;
   read_record(1, scalar_bytes.bytes, scalars);
   check_mesh_counts(scalars);
+  Checker scalar_check(scalars, 1, fs);
+  scalar_record(scalar_check, fs);
   read_record(2, field_bytes.bytes, fields);
+  Checker field_check(fields, 2, fs);
+  field_record(field_check, fs);
   Unpacker from_scalars(scalars);
   scalar_record(from_scalars, fs);
   Unpacker from_fields(fields);

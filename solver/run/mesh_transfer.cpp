@@ -212,9 +212,12 @@ void refine_mesh(FlowState& fs) {
 void coarsen_mesh(FlowState& fs) {
   Grid& g = fs.grid;
   RunControl& run = fs.run;
-  if (g.MR % 2 != 0 || g.NSG < 8)
-    throw RunStop("coarsening of NSG = " + std::to_string(g.NSG) + ", K = " + std::to_string(g.MR) +
-                      " needs an even number of radial intervals and at least 8 grid lines",
+  std::string mesh = "coarsening of NSG = " + std::to_string(g.NSG) + ", K = " + std::to_string(g.MR);
+  if (g.MR % 2 != 0) throw RunStop(mesh + " needs an even number of radial intervals", kExitBadInput);
+  if (g.NSG / 2 < kSmallestGridLines || g.MR / 2 < kSmallestRadialIntervals)
+    throw RunStop(mesh + " goes below the smallest mesh the difference stencils support, " +
+                      std::to_string(kSmallestGridLines) + " grid lines round the aerofoil and " +
+                      std::to_string(kSmallestRadialIntervals) + " radial intervals",
                   kExitBadInput);
   g.NSG /= 2;
   g.MR /= 2;

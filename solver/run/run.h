@@ -21,6 +21,12 @@ constexpr int kRunData = 14;         // run-data file
 constexpr int kAerofoil = 17;        // aerofoil data file
 constexpr int kGridData = 19;        // grid-data file
 
+// The smallest mesh the difference stencils support: the surface curvature
+// reaches two points either side along the surface, and the wake curvature
+// taper and the trailing-edge extrapolation of the wake four points out.
+constexpr int kSmallestGridLines = 8;
+constexpr int kSmallestRadialIntervals = 4;
+
 // What the names file says about a run.
 struct RunFiles {
   std::string entry[9];   // entries 1 ... 8 (index 0 unused)
