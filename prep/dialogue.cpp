@@ -30,6 +30,8 @@ constexpr float kMinReynoldsMillions = 0.1f;
 constexpr float kMillion = 1000000.0f;
 constexpr float kMaxReynoldsMillions = std::numeric_limits<float>::max() / kMillion;
 constexpr float kMinTransition = 0.01f, kMaxTransition = 1.0f;
+// The required lift coefficient is written in ten columns with four decimals.
+constexpr float kMinLift = -9999.0f, kMaxLift = 99999.0f;
 constexpr size_t kAerofoilField = 12;
 
 const char* const kInputError = " ***Input error***";
@@ -188,7 +190,9 @@ float ask_incidence() {
 void ask_viscous_parameters(RunAnswers& a) {
   a.ICL = ask_zero_or_one(
       {" Enter ICL, ICL = 1 if a given CL is required ", "            ICL = 0 if a given incidence is required"});
-  if (a.ICL == 1) a.CLC = ask_real(" Enter required value of CL.");
+  if (a.ICL == 1)
+    a.CLC = ask_real_in_range(" Enter required value of CL.", kMinLift, kMaxLift,
+                              " CLC outside range -9999,99999. Re-enter CLC.");
   a.R = kMillion * ask_real_in_range(" Enter R based on chord, DIVIDED BY 1 MILLION.", kMinReynoldsMillions,
                                      kMaxReynoldsMillions, " R must equal or exceed 100000, re-enter R.");
   a.XTU = ask_real_in_range(" Enter XTU.", kMinTransition, kMaxTransition, " XTU outside range 0.01,1. Re-enter XTU.");

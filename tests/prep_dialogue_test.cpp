@@ -213,6 +213,17 @@ TEST(PrepDialogue, ReynoldsNumberIsEnteredInMillionsAndCheckedOnEveryReEntry) {
             "    0.1500    0.0010    0 0.350E+07    1.0000    0.0100    0.0500    1");
 }
 
+// The required lift coefficient must fit the ten columns of its field.
+TEST(PrepDialogue, RequiredLiftThatWouldNotFitItsFieldIsAskedAgain) {
+  TempDir dir;
+  Answers a;
+  a.icl = "1";
+  a.clc = "100000\n-10000\n99999";
+  auto r = prepare(dir, a);
+  EXPECT_EQ(count_lines(r.out, "CLC outside range -9999,99999. Re-enter CLC."), 2);
+  EXPECT_EQ(line_of(dir.file("CASE1.TIN"), 8), "    1    1    0   81    1 1.00   0.00000    199999.0000    0.5000");
+}
+
 TEST(PrepDialogue, RefusedParametersRepeatTheirPromptWithTheirOwnMessage) {
   TempDir dir;
   Answers a;
