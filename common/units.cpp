@@ -107,6 +107,7 @@ void Units::open(int unit, const std::string& name, OpenStatus status, Form form
   u->form = form;
   std::ios::openmode mode = std::ios::binary;
   mode |= u->output ? std::ios::out | std::ios::trunc : std::ios::in;
+  if (u->staged) std::remove(u->path.c_str());  // a temporary left by a run that was killed
   errno = 0;
   auto f = std::make_unique<std::fstream>(u->path, mode);
   if (!f->is_open()) {
