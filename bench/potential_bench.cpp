@@ -1,13 +1,20 @@
 // Cost of the potential-flow solver on NACA 0012 (closed trailing edge, from
 // tarnfoil's generator): one sweep of the fine mesh (160 x 30), the results
-// operation without printing, and a whole inviscid run of the default
-// sequence (100 coarse and 200 fine sweeps) from the run-name prompt to the
-// status record.
+// operation without printing, and whole inviscid and viscous runs of the
+// default sequence (100 coarse and 200 fine sweeps) from the run-name prompt
+// to the status record. The sweep and the viscous program are also timed
+// with the sweep as it stood before it was arranged for speed
+// (reference_sweep.cpp), so that both appear in one run:
+//     build/bench/tarn_bench --benchmark_filter='Sweep|Program'
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -16,6 +23,7 @@
 #include "foil.h"
 #include "geometry/geometry.h"
 #include "potential/potential.h"
+#include "reference_sweep.h"
 #include "results/results.h"
 #include "run/run.h"
 #include "units.h"
@@ -66,6 +74,29 @@ void BM_FineSweep(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * 160 * 30);
 }
 BENCHMARK(BM_FineSweep)->Unit(benchmark::kMicrosecond);
+
+// The sweep before it was arranged for speed, from the same state; skipped
+// unless one sweep of each gives the same bits.
+void BM_FineSweepReference(benchmark::State& state) {
+  auto fs = fine_naca();
+  auto check = std::make_unique<FlowState>(*fs);
+  for (int n = 0; n < 3; ++n) {
+    relaxation_sweep(*check);
+    reference::relaxation_sweep(*fs);
+  }
+  const Potential &a = fs->pot, &b = check->pot;
+  if (std::memcmp(&a.P, &b.P, sizeof a.P) != 0 || a.GAM != b.GAM || a.RESMAX != b.RESMAX || a.IRES != b.IRES ||
+      a.KRES != b.KRES) {
+    state.SkipWithError("the two sweeps differ");
+    return;
+  }
+  for (auto _ : state) {
+    reference::relaxation_sweep(*fs);
+    benchmark::DoNotOptimize(fs->pot.RESMAX);
+  }
+  state.SetItemsProcessed(state.iterations() * 160 * 30);
+}
+BENCHMARK(BM_FineSweepReference)->Unit(benchmark::kMicrosecond);
 
 void BM_ResultsWithoutPrinting(benchmark::State& state) {
   auto fs = fine_naca();
@@ -129,5 +160,47 @@ void write_viscous_run(const std::filesystem::path& dir) {
 
 void BM_ViscousDefaultRun(benchmark::State& state) { whole_run(state, "NACA12", write_viscous_run); }
 BENCHMARK(BM_ViscousDefaultRun)->Unit(benchmark::kMillisecond);
+
+// Processor time of the program itself (start-up, files and all) on the
+// bundled example, for tarn and for tarn_reference, the program built with
+// the sweep before it was arranged for speed.
+double program_seconds(const char* program, const std::filesystem::path& dir) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    int in = open((dir / "answer").c_str(), O_RDONLY), out = open("/dev/null", O_WRONLY);
+    if (in < 0 || out < 0 || chdir(dir.c_str()) != 0) _exit(127);
+    dup2(in, 0);
+    dup2(out, 1);
+    execl(program, program, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  rusage use{};
+  if (pid < 0 || wait4(pid, &status, 0, &use) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1.0;
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + 1.0e-6 * static_cast<double>(t.tv_usec); };
+  return seconds(use.ru_utime) + seconds(use.ru_stime);
+}
+
+void viscous_program(benchmark::State& state, const char* program) {
+  std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("tarn-bench-program-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  write_viscous_run(dir);
+  std::ofstream(dir / "answer") << "NACA12\n";
+  for (auto _ : state) {
+    double t = program_seconds(program, dir);
+    if (t < 0.0) {
+      state.SkipWithError("the program failed");
+      break;
+    }
+    state.SetIterationTime(t);
+  }
+  std::filesystem::remove_all(dir);
+}
+
+void BM_ViscousProgram(benchmark::State& state) { viscous_program(state, TARN_PROGRAM); }
+BENCHMARK(BM_ViscousProgram)->Unit(benchmark::kMillisecond)->UseManualTime();
+void BM_ViscousProgramReference(benchmark::State& state) { viscous_program(state, TARN_REFERENCE_PROGRAM); }
+BENCHMARK(BM_ViscousProgramReference)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 }  // namespace
