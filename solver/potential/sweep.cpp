@@ -8,18 +8,23 @@
 // weight EP at supersonic points, and a QCP share of the supersonic operator
 // is carried over to the first subsonic point behind a supersonic one.
 //
-// Arrangement for speed, with the same arithmetic per value as a plain
-// line-by-line sweep:
-// - a line works on contiguous copies of P and H on itself and its two
-//   neighbours. Its interior points are first all taken as subsonic, in one
-//   branch-free loop over k that the compiler vectorises; the few points that
-//   are supersonic, or follow a supersonic point of the line before, are then
-//   evaluated again on the scalar path. Both paths share the point's terms.
-// - after the first lines of the upper side, a line of each side depends
-//   only on lines of its own side, so the two are solved together and their
-//   tridiagonal eliminations, each a chain of dependent operations,
+// The arithmetic of every value is that of a plain line-by-line sweep; the
+// work is arranged for speed:
+// - The equation of a point has two parts. Its matrix row comes from the
+//   speeds of the central differences, which use the line itself and the old
+//   values of its neighbours; only its right-hand side needs the new values
+//   of the upwind line. So the matrix of the next line is formed and
+//   factorised while the present line is being solved.
+// - A line works on contiguous copies of the columns of P and H. All its
+//   interior points are first formed as subsonic, in loops without branches
+//   that the compiler vectorises; the few points that are supersonic, or
+//   follow a supersonic point of the line before, are then formed again on
+//   the scalar path. Both paths share the point's terms.
+// - After the first lines of the upper side, a line of either side depends
+//   only on lines of its own side, so one line of each side is solved at a
+//   time and the chains of dependent operations of their eliminations
 //   interleave.
-// - each point's correction is kept, and the largest is searched for
+// - Each point's correction is kept, and the largest is searched for
 //   afterwards in the order of the sweep.
 #include <algorithm>
 #include <cmath>
@@ -33,7 +38,14 @@ namespace {
 
 constexpr float kSonicShare = (kGamma - 1.0f) / (kGamma + 1.0f);  // v^2 share of the sonic test
 constexpr float kHalfGm1 = kGammaTerm;                             // a^2 = A0 - 0.2 q^2
-constexpr int kColumn = kMaxRadial + 1;                            // k = 1 ... MR + 1 (element 0 unused)
+// The loops over k that the compiler vectorises run over whole vectors of
+// kVector points, past MR into padding of benign values, so that no point is
+// left over for a scalar remainder. Arrays indexed by k: element 0 unused,
+// then k = 1 ... MR + 1 and the padding.
+constexpr int kVector = 4;
+constexpr int kColumn = kMaxRadial + kVector + 1;
+// End (exclusive) of a vectorised loop over the n points from k = first.
+int padded_end(int first, int n) { return first + (n + kVector - 1) / kVector * kVector; }
 constexpr int kLeadingLines = 3;  // upper-side lines solved before the lower side starts
 
 const Layout kRunningTotal("('+', 3X, I7, ' = running total of potential field iterations')");
@@ -41,30 +53,63 @@ const Layout kRunningTotal("('+', 3X, I7, ' = running total of potential field i
 // Constants hoisted out of the sweep.
 struct Scheme {
   float qstar2, a0, ep, qcp;
-  bool transpiration;
+  bool transpiration, te_operator;
   float rela, relb;  // relaxation factor omega = rela q^2 + relb ...
   float lo, hi;      // ... clipped to [XM, XS]
 };
 
-// One half of the sweep: the lines of one side, taken from the leading edge
-// towards the trailing edge. Arrays are indexed by k directly.
+// Operator of a point, which decides its right-hand side.
+enum Operator : int32_t {
+  kCentral = 0,  // subsonic interior point
+  kCarried,      // subsonic interior point behind a supersonic one
+  kUpwind,       // supersonic point
+  kWall,         // subsonic surface point of a solid wall
+  kTranspired,   // subsonic surface point with transpiration
+  kTrailingEdge  // trailing-edge point operator: formed when the line before is solved
+};
+
+// The system of one line: the matrix, its factorisation, and the terms that
+// the right-hand side needs besides the neighbouring lines. Indexed by k.
+struct LineSystem {
+  int i;           // line
+  int i1, i2, i3;  // upwind neighbours
+  float L[kColumn];    // sub-diagonal: L(k - 1) multiplies X(k - 1) in equation k
+  float B[kColumn];    // diagonal
+  float C[kColumn];    // super-diagonal, scaled by the factorisation
+  float piv[kColumn];  // reciprocal pivots
+  float R[kColumn], X[kColumn];
+  float q2[kColumn];   // squared speed for the relaxation factor
+  float r0[kColumn];   // right-hand side without the neighbouring lines
+  float c[kColumn];    // cross coefficient
+  float d[kColumn];    // round coefficient a^2 - u^2
+  float w[kColumn];    // share of the upwind operator carried by the point
+  float T;             // free-stream term of a solid-wall surface point
+  Operator op[kColumn];
+  int32_t scalar;      // nonzero: some interior point is not kCentral
+};
+
+// The grid's difference constants and radial tables, copied beside the
+// columns so that the compiler sees that the loops' stores leave them alone.
+struct Differences {
+  float R2DTH, R2DS, DTHDS, DTHDS2, CROSS, MGRAD, DTH, DTH2DS;
+  float RT[kColumn], RS[kColumn], R[kColumn];  // s, s^2 and r by k
+};
+
+// One half of the sweep: the lines of one side, from the leading edge
+// towards the trailing edge. Columns are kept by line index modulo 4 (P
+// before its relaxation, H) or 2 (P after it), enough for the lines in
+// progress.
 struct Half {
-  int dir;         // +1 on the upper side (i rising), -1 on the lower side
-  float sigma_d;   // i1 - i2
-  int i;           // the line being solved
-  int i1, i2, i3;  // its upwind neighbours
-  float sin_i, cos_i;
-  // P and H on line i - 1, line i (old values) and line i + 1.
-  float Pm[kColumn], Pc[kColumn], Pp[kColumn];
-  float Hm[kColumn], Hc[kColumn], Hp[kColumn];
-  float D[kColumn];  // central round difference on entry, old P(i, k) after the line
-  // Tridiagonal system: L(k - 1) multiplies X(k - 1) in equation k.
-  float L[kColumn], B[kColumn], C[kColumn], R[kColumn], X[kColumn];
-  float q2[kColumn];                       // squared speed for the relaxation factor
-  float u2prev[kColumn], a2prev[kColumn];  // speeds of the line before (of this line once evaluated)
-  float u2old[kColumn], a2old[kColumn];    // speeds of the line before, kept for the scalar path
-  int32_t scalar[kColumn];                 // nonzero: the point needs the scalar path
+  int dir;        // +1 on the upper side (i rising), -1 on the lower side
+  float sigma_d;  // i1 - i2
+  Differences dif;
+  float P[6][kColumn];  // slots 0 ... 3: P before relaxation, 4 and 5: after
+  float H[4][kColumn];
+  float D[kColumn];                        // central round difference of the line being formed
+  float u2[2][kColumn], a2[2][kColumn];    // speeds of the lines formed, by line index modulo 2
+  int32_t redo[kColumn];                   // nonzero: the point goes to the scalar path
   float u2surf, a2surf;                    // stored surface values
+  LineSystem line[2];                      // by line index modulo 2
 };
 
 // The whole sweep's work: both halves and the correction of every point.
@@ -73,225 +118,255 @@ struct SweepWork {
   float corr[kMaxRound + 1][kColumn];
 };
 
+int old_slot(int i) { return i & 3; }
+int new_slot(int i) { return 4 + (i & 1); }
+int metric_slot(int i) { return i & 3; }
+LineSystem& system_of(Half& w, int i) { return w.line[i & 1]; }
+
 void load_column(const Field& f, int i, int mr, float* col) {
   for (int k = 1; k <= mr + 1; ++k) col[k] = f(i, k);
 }
 
-// Start of a half at line i0: the speeds of the previous line are reset, D
-// holds the line before i0, and the columns are placed so that the first
-// advance moves onto line i0.
+// Start of a half at line i0: the speeds of the previous line are reset and
+// the columns of the line before i0 and of i0 itself are loaded.
 void begin_half(const FlowState& fs, Half& w, int i0, int dir) {
   const Potential& pot = fs.pot;
   int mr = fs.grid.MR;
   w.dir = dir;
   w.sigma_d = static_cast<float>(dir);
-  for (int k = 1; k <= mr; ++k) {
-    w.u2prev[k] = 0.0f;
-    w.a2prev[k] = 1.0f;
-  }
+  std::fill_n(&w.P[0][0], 6 * kColumn, 0.0f);
+  std::fill_n(&w.H[0][0], 4 * kColumn, 1.0f);
+  std::fill_n(w.D, kColumn, 0.0f);
+  std::fill_n(&w.u2[0][0], 2 * kColumn, 0.0f);
+  std::fill_n(&w.a2[0][0], 2 * kColumn, 1.0f);
+  for (LineSystem& ls : w.line) std::fill_n(ls.X, kColumn, 0.0f);
   w.u2surf = 0.0f;
   w.a2surf = 1.0f;
-  load_column(pot.P, i0 - dir, mr, w.D);
-  load_column(pot.P, i0 - dir, mr, w.Pc);
-  load_column(pot.H, i0 - dir, mr, w.Hc);
-  load_column(pot.P, i0, mr, dir > 0 ? w.Pp : w.Pm);
-  load_column(pot.H, i0, mr, dir > 0 ? w.Hp : w.Hm);
-}
-
-// Moves the columns on to line i (the line solved before becomes the upwind
-// neighbour with its new values) and forms the central round difference with
-// the old value of that line.
-void advance(const FlowState& fs, Half& w, int i) {
-  const Potential& pot = fs.pot;
-  int mr = fs.grid.MR;
-  w.i = i;
-  w.sin_i = fs.grid.SIN(i);
-  w.cos_i = fs.grid.COS(i);
-  if (w.dir > 0) {
-    std::copy(w.Pc + 1, w.Pc + mr + 2, w.Pm + 1);
-    std::copy(w.Pp + 1, w.Pp + mr + 2, w.Pc + 1);
-    std::copy(w.Hc + 1, w.Hc + mr + 2, w.Hm + 1);
-    std::copy(w.Hp + 1, w.Hp + mr + 2, w.Hc + 1);
-    load_column(pot.P, i + 1, mr, w.Pp);
-    load_column(pot.H, i + 1, mr, w.Hp);
-    for (int k = 1; k <= mr; ++k) w.D[k] = w.Pp[k] - w.D[k];
-  } else {
-    std::copy(w.Pc + 1, w.Pc + mr + 2, w.Pp + 1);
-    std::copy(w.Pm + 1, w.Pm + mr + 2, w.Pc + 1);
-    std::copy(w.Hc + 1, w.Hc + mr + 2, w.Hp + 1);
-    std::copy(w.Hm + 1, w.Hm + mr + 2, w.Hc + 1);
-    load_column(pot.P, i - 1, mr, w.Pm);
-    load_column(pot.H, i - 1, mr, w.Hm);
-    for (int k = 1; k <= mr; ++k) w.D[k] -= w.Pm[k];
+  for (int i : {i0 - dir, i0}) {
+    load_column(pot.P, i, mr, w.P[old_slot(i)]);
+    load_column(pot.H, i, mr, w.H[metric_slot(i)]);
+  }
+  load_column(pot.P, i0 - dir, mr, w.P[new_slot(i0 - dir)]);
+  const Grid& g = fs.grid;
+  Differences& dif = w.dif;
+  dif = {g.R2DTH, g.R2DS, g.DTHDS, g.DTHDS2, g.CROSS, g.MGRAD, g.DTH, g.DTH2DS, {}, {}, {}};  // padding 0
+  for (int k = 1; k <= mr + 1; ++k) {
+    dif.RT[k] = g.RT(k);
+    dif.RS[k] = g.RS(k);
+    dif.R[k] = g.R(k);
   }
 }
 
 float sonic_limit(const Scheme& sc, float v2) { return sc.qstar2 - kSonicShare * v2; }
+
+// Slots of the columns of the line being formed: P before its relaxation,
+// H on it and on either side; and its angle.
+struct Stencil {
+  int P, Hm, H, Hp;
+  int before, line;  // slots of the speeds of the line formed before and of this one
+  float sin_i, cos_i;
+};
+
+// Slots of the columns of the neighbouring lines i - 1 and i + 1 for the
+// right-hand side: the upwind one relaxed, the other not.
+struct Neighbours {
+  int Pm, Pp;
+};
 
 // Speeds at interior point k from the central differences, and the terms of
 // the linearised operator there: b multiplies both radial neighbours, d =
 // a^2 - u^2 the round second difference, c the cross difference; r0 is the
 // part of the right-hand side that needs no neighbouring line.
 struct InteriorTerms {
-  float u2, q2, a2, b, d, c, uvh, r0, limit;
+  float u2, q2, a2, b, d, c, r0, limit;
 };
 
-inline InteriorTerms interior_terms(const Grid& g, const Scheme& sc, const Half& w, int k) {
-  float s = g.RT(k), s2 = g.RS(k);
-  float pr = w.Pc[k + 1] - w.Pc[k - 1];
-  float U = s * w.D[k] * g.R2DTH - w.sin_i;
-  float V = s2 * pr * g.R2DS - w.cos_i;
-  float h = w.Hc[k];
+// (The columns are indexed through the half throughout, so that the compiler
+// can tell them from the arrays the loops write.)
+inline InteriorTerms interior_terms(const Half& w, const Scheme& sc, const Stencil& st, int k) {
+  float s = w.dif.RT[k], s2 = w.dif.RS[k];
+  float pr = w.P[st.P][k + 1] - w.P[st.P][k - 1];
+  float U = s * w.D[k] * w.dif.R2DTH - st.sin_i;
+  float V = s2 * pr * w.dif.R2DS - st.cos_i;
+  float h = w.H[st.H][k];
   InteriorTerms t;
   t.u2 = U * U / h;
   float v2 = V * V / h;
   t.q2 = t.u2 + v2;
   t.a2 = sc.a0 - kHalfGm1 * t.q2;
-  t.b = (v2 - t.a2) * s2 * g.DTHDS2;
+  t.b = (v2 - t.a2) * s2 * w.dif.DTHDS2;
   t.d = t.a2 - t.u2;
-  t.uvh = U * V / h;
-  t.c = t.uvh * g.CROSS * s;
-  t.r0 = ((w.Hc[k - 1] - w.Hc[k + 1]) * V * g.DTHDS + U * g.R(k) * (w.Hm[k] - w.Hp[k])) * (t.q2 / h) * g.MGRAD +
-         (t.u2 + t.a2 - 2.0f * v2) * g.DTH2DS * s * pr - t.uvh * g.DTH * w.D[k];
+  float uvh = U * V / h;
+  t.c = uvh * w.dif.CROSS * s;
+  t.r0 = ((w.H[st.H][k - 1] - w.H[st.H][k + 1]) * V * w.dif.DTHDS + U * w.dif.R[k] * (w.H[st.Hm][k] - w.H[st.Hp][k])) *
+             (t.q2 / h) * w.dif.MGRAD +
+         (t.u2 + t.a2 - 2.0f * v2) * w.dif.DTH2DS * s * pr - uvh * w.dif.DTH * w.D[k];
   t.limit = sonic_limit(sc, v2);
   return t;
 }
 
 // Right-hand side of a subsonic interior point: central round and cross
 // differences.
-inline float subsonic_rhs(const Half& w, const InteriorTerms& t, int k) {
-  return t.r0 + t.c * (w.Pp[k + 1] + w.Pm[k - 1] - w.Pp[k - 1] - w.Pm[k + 1]) + t.d * (w.Pp[k] + w.Pm[k]);
+inline float central_rhs(const Half& w, const LineSystem& ls, const Neighbours& nb, int k) {
+  return ls.r0[k] + ls.c[k] * (w.P[nb.Pp][k + 1] + w.P[nb.Pm][k - 1] - w.P[nb.Pp][k - 1] - w.P[nb.Pm][k + 1]) +
+         ls.d[k] * (w.P[nb.Pp][k] + w.P[nb.Pm][k]);
 }
 
 // Upwind part shared by every supersonic point: the EP-weighted backward
 // second difference plus the carried-over share w of the previous line.
-float upwind_rhs(const FlowState& fs, const Half& w, int k, float d, float wprev) {
+float upwind_rhs(const FlowState& fs, const LineSystem& ls, int k, float d, float wprev) {
   const Field& P = fs.pot.P;
   float ep = fs.pot.EP;
-  return (ep * d + (2.0f * ep + 1.0f) * wprev) * P(w.i2, k) - ep * wprev * P(w.i3, k) -
-         (2.0f * ep * d + (ep + 2.0f) * wprev) * P(w.i1, k);
+  return (ep * d + (2.0f * ep + 1.0f) * wprev) * P(ls.i2, k) - ep * wprev * P(ls.i3, k) -
+         (2.0f * ep * d + (ep + 2.0f) * wprev) * P(ls.i1, k);
 }
 
-// Interior point k on the scalar path: supersonic, or subsonic behind a
-// supersonic point of the previous line.
-void scalar_interior_point(const FlowState& fs, const Scheme& sc, Half& w, int k) {
-  const Field& P = fs.pot.P;
-  InteriorTerms t = interior_terms(fs.grid, sc, w, k);
-  bool prev_super = w.u2old[k] > t.limit;
-  w.L[k - 1] = t.b;
-  w.C[k] = t.b;
+// Matrix row of interior point k on the scalar path: supersonic, or subsonic
+// behind a supersonic point of the previous line.
+void scalar_interior_row(const Scheme& sc, const Half& w, const Stencil& st, LineSystem& ls, int k) {
+  InteriorTerms t = interior_terms(w, sc, st, k);
+  const float u2old = w.u2[st.before][k], a2old = w.a2[st.before][k];
+  bool prev_super = u2old > t.limit;
+  ls.L[k - 1] = t.b;
+  ls.C[k] = t.b;
   if (t.u2 <= t.limit) {
-    float r = subsonic_rhs(w, t, k);
-    float bb = 2.0f * (t.d - t.b);
+    ls.B[k] = 2.0f * (t.d - t.b);
+    ls.op[k] = kCentral;
     if (prev_super) {
-      float wq = sc.qcp * (w.a2old[k] - w.u2old[k]);
-      r += wq * ((P(w.i2, k) - 2.0f * P(w.i1, k)) - sc.ep * (P(w.i1, k) - 2.0f * P(w.i2, k) + P(w.i3, k)));
-      bb -= wq;
+      ls.w[k] = sc.qcp * (a2old - u2old);
+      ls.B[k] -= ls.w[k];
+      ls.op[k] = kCarried;
     }
-    w.R[k] = r;
-    w.B[k] = bb;
   } else {
     float c = t.c * w.sigma_d;
-    float wprev = prev_super ? w.a2old[k] - w.u2old[k] : 0.0f;
-    w.R[k] = t.r0 +
-             c * (2.0f * (1.0f + sc.ep) * (P(w.i1, k - 1) - P(w.i1, k + 1)) +
-                  sc.ep * (P(w.i2, k + 1) - P(w.i2, k - 1))) +
-             upwind_rhs(fs, w, k, t.d, wprev);
-    w.B[k] = -(2.0f * t.b + sc.ep * t.d + wprev);
+    float wprev = prev_super ? a2old - u2old : 0.0f;
+    ls.B[k] = -(2.0f * t.b + sc.ep * t.d + wprev);
     float gx = c * (sc.ep + 2.0f);
-    w.L[k - 1] += gx;
-    w.C[k] -= gx;
+    ls.L[k - 1] += gx;
+    ls.C[k] -= gx;
+    ls.c[k] = c;
+    ls.w[k] = wprev;
+    ls.op[k] = kUpwind;
   }
 }
 
-// Interior points k = 2 ... MR: every point as subsonic in one loop without
-// branches, then the scalar path where that was wrong.
-void interior_points(const FlowState& fs, const Scheme& sc, Half& w) {
-  const Grid& g = fs.grid;
-  const Scheme constants = sc;  // a local copy: the compiler sees that the loop's stores leave it alone
-  int mr = g.MR;
-  int32_t any = 0;
-  for (int k = 2; k <= mr; ++k) {
-    InteriorTerms t = interior_terms(g, constants, w, k);
-    w.L[k - 1] = t.b;
-    w.C[k] = t.b;
-    w.R[k] = subsonic_rhs(w, t, k);
-    w.B[k] = 2.0f * (t.d - t.b);
-    w.q2[k] = t.q2;
-    int32_t scalar = !(t.u2 <= t.limit) | (w.u2prev[k] > t.limit);
-    w.scalar[k] = scalar;
-    any |= scalar;
-    w.u2old[k] = w.u2prev[k];
-    w.a2old[k] = w.a2prev[k];
-    w.u2prev[k] = t.u2;
-    w.a2prev[k] = t.a2;
+// Right-hand side of an interior point on the scalar path.
+void scalar_interior_rhs(const FlowState& fs, const Scheme& sc, const Half& w, const Neighbours& nb, LineSystem& ls,
+                         int k) {
+  const Field& P = fs.pot.P;
+  if (ls.op[k] == kCarried) {
+    float r = central_rhs(w, ls, nb, k);
+    r += ls.w[k] * ((P(ls.i2, k) - 2.0f * P(ls.i1, k)) - sc.ep * (P(ls.i1, k) - 2.0f * P(ls.i2, k) + P(ls.i3, k)));
+    ls.R[k] = r;
+  } else if (ls.op[k] == kUpwind) {
+    ls.R[k] = ls.r0[k] +
+              ls.c[k] * (2.0f * (1.0f + sc.ep) * (P(ls.i1, k - 1) - P(ls.i1, k + 1)) +
+                         sc.ep * (P(ls.i2, k + 1) - P(ls.i2, k - 1))) +
+              upwind_rhs(fs, ls, k, ls.d[k], ls.w[k]);
   }
+}
+
+// Matrix rows of the interior points k = 2 ... MR: every point as subsonic
+// in one loop without branches, then the scalar path where that was wrong.
+void interior_rows(const FlowState& fs, const Scheme& sc, Half& w, const Stencil& st, int i) {
+  const Scheme constants = sc;  // a local copy: the compiler sees that the loop's stores leave it alone
+  LineSystem& ls = system_of(w, i);
+  int mr = fs.grid.MR, end = padded_end(2, mr - 1);
+  int32_t any = 0;
+  for (int k = 2; k < end; ++k) {
+    InteriorTerms t = interior_terms(w, constants, st, k);
+    ls.L[k - 1] = t.b;
+    ls.C[k] = t.b;
+    ls.B[k] = 2.0f * (t.d - t.b);
+    ls.q2[k] = t.q2;
+    ls.r0[k] = t.r0;
+    ls.c[k] = t.c;
+    ls.d[k] = t.d;
+    int32_t redo = (!(t.u2 <= t.limit) | (w.u2[st.before][k] > t.limit)) & (k <= mr);
+    w.redo[k] = redo;
+    any |= redo;
+    w.u2[st.line][k] = t.u2;
+    w.a2[st.line][k] = t.a2;
+    ls.op[k] = kCentral;
+  }
+  ls.scalar = any;
   if (!any) return;
   for (int k = 2; k <= mr; ++k)
-    if (w.scalar[k]) scalar_interior_point(fs, sc, w, k);
+    if (w.redo[k]) scalar_interior_row(sc, w, st, ls, k);
 }
 
 // Supersonic surface point: upwind operator; the stored surface values become
-// this point's speeds.
-void supersonic_surface(const FlowState& fs, const Scheme& sc, Half& w, float d, float u2, float a2, float r0,
+// this point's speeds. r0 is the right-hand side without the upwind part.
+void supersonic_surface(const Scheme& sc, Half& w, LineSystem& ls, float d, float u2, float a2, float r0,
                         bool stored_super) {
   float wprev = stored_super ? w.a2surf - w.u2surf : 0.0f;
-  w.R[1] = r0 + upwind_rhs(fs, w, 1, d, wprev);
-  w.B[1] = -(sc.ep * d + wprev + w.C[1]);
+  ls.B[1] = -(sc.ep * d + wprev + ls.C[1]);
+  ls.r0[1] = r0;
+  ls.d[1] = d;
+  ls.w[1] = wprev;
+  ls.op[1] = kUpwind;
   w.u2surf = u2;
   w.a2surf = a2;
 }
 
 // Surface point of a solid wall (no transpiration). Returns q^2.
-float wall_point(const FlowState& fs, const Scheme& sc, Half& w, bool trailing_edge) {
+float wall_row(const FlowState& fs, const Scheme& sc, Half& w, const Stencil& st, LineSystem& ls,
+               bool trailing_edge) {
   const Grid& g = fs.grid;
   float q2 = 0.0f, G = 0.0f;
   if (!trailing_edge) {  // the metric vanishes at the trailing edge: the speed is taken as 0 there
-    float U = w.D[1] * g.R2DTH - w.sin_i;
-    q2 = U * U / w.Hc[1];
-    G = (w.Hm[1] - w.Hp[1]) * (U / w.Hc[1]) * q2;
+    float U = w.D[1] * g.R2DTH - st.sin_i;
+    q2 = U * U / w.H[st.H][1];
+    G = (w.H[st.Hm][1] - w.H[st.Hp][1]) * (U / w.H[st.H][1]) * q2;
   }
   float a2 = sc.a0 - kHalfGm1 * q2;
-  w.C[1] = -2.0f * g.DTHDS2 * a2;
+  ls.C[1] = -2.0f * g.DTHDS2 * a2;
   float d = a2 - q2;
-  float T = ((q2 + a2) * g.DTH2 + g.DS * w.C[1]) * w.cos_i;
+  float T = ((q2 + a2) * g.DTH2 + g.DS * ls.C[1]) * st.cos_i;
   if (q2 <= sc.qstar2) {
-    w.R[1] = G * g.MGRAD + (w.Pp[1] + w.Pm[1]) * d + T;
-    w.B[1] = 2.0f * d - w.C[1];
+    ls.B[1] = 2.0f * d - ls.C[1];
+    ls.r0[1] = G * g.MGRAD;
+    ls.d[1] = d;
+    ls.T = T;
+    ls.op[1] = kWall;
   } else {
-    supersonic_surface(fs, sc, w, d, q2, a2, G * g.MGRAD + T, w.u2surf > sc.qstar2);
+    supersonic_surface(sc, w, ls, d, q2, a2, G * g.MGRAD + T, w.u2surf > sc.qstar2);
   }
   return q2;
 }
 
 // Surface point with the transpiration velocity TAW1 of the displacement
 // effect (and its round derivative TAW2). Returns q^2.
-float transpiration_point(const FlowState& fs, const Scheme& sc, Half& w) {
+float transpiration_row(const FlowState& fs, const Scheme& sc, Half& w, const Stencil& st, LineSystem& ls) {
   const Grid& g = fs.grid;
-  float taw1 = fs.cpl.TAW1(w.i), taw2 = fs.cpl.TAW2(w.i);
-  float h = w.Hc[1];
-  float U = w.D[1] * g.R2DTH - w.sin_i;
+  float taw1 = fs.cpl.TAW1(ls.i), taw2 = fs.cpl.TAW2(ls.i);
+  float h = w.H[st.H][1];
+  float U = w.D[1] * g.R2DTH - st.sin_i;
   float u2 = U * U / h, v2 = taw1 * taw1 / h, q2 = u2 + v2;
   float a2 = sc.a0 - kHalfGm1 * q2;
-  w.C[1] = 2.0f * (v2 - a2) * g.DTHDS2;
+  ls.C[1] = 2.0f * (v2 - a2) * g.DTHDS2;
   float d = a2 - u2;
   float e = U * taw1 / h;
-  float metric = 2.0f * (w.Hc[2] - h) * taw1 * g.R2DS + (w.Hp[1] - w.Hm[1]) * U * g.R2DTH;
-  float r0 = g.DTH2 * (2.0f * e * (U + w.sin_i) - (taw1 + w.cos_i) * (u2 + a2 - 2.0f * v2) - 0.5f * (q2 / h) * metric) +
-             2.0f * g.DTH2 * e * (taw2 - w.sin_i) - (taw1 + w.cos_i) * g.DS * w.C[1];
+  float metric = 2.0f * (w.H[st.H][2] - h) * taw1 * g.R2DS + (w.H[st.Hp][1] - w.H[st.Hm][1]) * U * g.R2DTH;
+  float r0 =
+      g.DTH2 * (2.0f * e * (U + st.sin_i) - (taw1 + st.cos_i) * (u2 + a2 - 2.0f * v2) - 0.5f * (q2 / h) * metric) +
+      2.0f * g.DTH2 * e * (taw2 - st.sin_i) - (taw1 + st.cos_i) * g.DS * ls.C[1];
   float limit = sonic_limit(sc, v2);
   if (u2 <= limit) {
-    w.R[1] = d * (w.Pp[1] + w.Pm[1]) - r0;
-    w.B[1] = 2.0f * d - w.C[1];
+    ls.B[1] = 2.0f * d - ls.C[1];
+    ls.r0[1] = r0;
+    ls.d[1] = d;
+    ls.op[1] = kTranspired;
   } else {
-    supersonic_surface(fs, sc, w, d, u2, a2, -r0, w.u2surf > limit);
+    supersonic_surface(sc, w, ls, d, u2, a2, -r0, w.u2surf > limit);
   }
   return q2;
 }
 
 // Trailing-edge point operator: a one-sided stencil in the corner of the
-// cut that supplies the surface equation of line N + 1. Returns q^2.
-float trailing_edge_point(const FlowState& fs, const Scheme& sc, Half& w) {
+// cut that supplies the surface equation of line N + 1. It uses the new
+// values of line N, so it is formed with the right-hand side. Returns q^2.
+float trailing_edge_point(const FlowState& fs, const Scheme& sc, LineSystem& ls) {
   const Grid& g = fs.grid;
   const Field& P = fs.pot.P;
   int n = g.NSG;
@@ -310,87 +385,177 @@ float trailing_edge_point(const FlowState& fs, const Scheme& sc, Half& w) {
   float t5 = P(n, 1) + P(n + 2, 1) + cn + c2g;
   float t6 = (P(n, 1) + cn) * e2 + c1g * (gr * e1 - e3);
   float t7 = c1 * t4 + 2.0f * c2 * gr * c1g + c3 * t5 - 2.0f * c1g;
-  w.R[1] = g.DTH2 * (t7 * a2 / hh + t6 * d);
-  w.B[1] = g.DTH2 * (2.0f * a2 / hh + d * e3);
-  w.C[1] = -g.DTH2 * (2.0f * c2 * a2 / hh + d * e1);
+  ls.R[1] = g.DTH2 * (t7 * a2 / hh + t6 * d);
+  ls.B[1] = g.DTH2 * (2.0f * a2 / hh + d * e3);
+  ls.C[1] = -g.DTH2 * (2.0f * c2 * a2 / hh + d * e1);
   return q2;
 }
 
-// The tridiagonal system of line i. On the trailing-edge line N + 1 the
+// Forms the matrix of line i of the half, with the terms of its right-hand
+// side: loads the downwind columns and the central round difference, taken
+// with the old value of the upwind line. On the trailing-edge line N + 1 the
 // upwind neighbours stay those of the line before.
-void line_system(const FlowState& fs, const Scheme& sc, Half& w, int i) {
-  int n = fs.grid.NSG;
-  bool trailing_edge = i == n + 1;
-  advance(fs, w, i);
-  if (!trailing_edge) {
-    w.i1 = i - w.dir;
-    w.i2 = i - 2 * w.dir;
-    w.i3 = i - 3 * w.dir;
+LineSystem& form_line(const FlowState& fs, const Scheme& sc, Half& w, int i) {
+  const Grid& g = fs.grid;
+  int mr = g.MR, down = i + w.dir;
+  load_column(fs.pot.P, down, mr, w.P[old_slot(down)]);
+  load_column(fs.pot.H, down, mr, w.H[metric_slot(down)]);
+  const float *Pm = w.P[old_slot(i - 1)], *Pp = w.P[old_slot(i + 1)];
+  for (int k = 1; k <= mr; ++k) w.D[k] = Pp[k] - Pm[k];
+
+  LineSystem& ls = system_of(w, i);
+  bool trailing_edge = i == g.NSG + 1;
+  if (trailing_edge) {
+    const LineSystem& before = system_of(w, i - w.dir);
+    ls.i1 = before.i1;
+    ls.i2 = before.i2;
+    ls.i3 = before.i3;
+  } else {
+    ls.i1 = i - w.dir;
+    ls.i2 = i - 2 * w.dir;
+    ls.i3 = i - 3 * w.dir;
   }
-  if (sc.transpiration) w.q2[1] = trailing_edge ? trailing_edge_point(fs, sc, w) : transpiration_point(fs, sc, w);
-  else if (trailing_edge && fs.cpl.ISMOOTH == 1) w.q2[1] = trailing_edge_point(fs, sc, w);
-  else w.q2[1] = wall_point(fs, sc, w, trailing_edge);
-  interior_points(fs, sc, w);
+  ls.i = i;
+  Stencil st{old_slot(i), metric_slot(i - 1), metric_slot(i), metric_slot(i + 1), (i - w.dir) & 1, i & 1,
+             g.SIN(i), g.COS(i)};
+  if (trailing_edge && sc.te_operator) ls.op[1] = kTrailingEdge;
+  else if (sc.transpiration) ls.q2[1] = transpiration_row(fs, sc, w, st, ls);
+  else ls.q2[1] = wall_row(fs, sc, w, st, ls, trailing_edge);
+  interior_rows(fs, sc, w, st, i);
+  return ls;
 }
 
-// Tridiagonal elimination of the systems of several lines at once: the
-// far-field value moves to the right-hand side, then forward elimination and
-// back substitution, each line's steps interleaved with the others'.
-template <int Lines>
-void eliminate(Half* const (&lines)[Lines], int mr) {
-  float piv[Lines], x[Lines];
-  for (int j = 0; j < Lines; ++j) {
-    Half& w = *lines[j];
-    w.R[mr] -= w.C[mr] * w.Pc[mr + 1];
-    piv[j] = 1.0f / w.B[1];
-    x[j] = w.R[1] * piv[j];
-    w.X[1] = x[j];
+// The factorisation and the two substitutions of the tridiagonal
+// elimination, one step each.
+inline void factor_first(LineSystem& ls, float& piv) {
+  piv = 1.0f / ls.B[1];
+  ls.piv[1] = piv;
+}
+inline void factor_step(LineSystem& ls, int k, float& piv) {
+  float c = ls.C[k - 1] * piv;
+  ls.C[k - 1] = c;
+  piv = 1.0f / (ls.B[k] - ls.L[k - 1] * c);
+  ls.piv[k] = piv;
+}
+inline void forward_first(LineSystem& ls, float& x) {
+  x = ls.R[1] * ls.piv[1];
+  ls.X[1] = x;
+}
+inline void forward_step(LineSystem& ls, int k, float& x) {
+  x = (ls.R[k] - ls.L[k - 1] * x) * ls.piv[k];
+  ls.X[k] = x;
+}
+inline void back_step(LineSystem& ls, int k, float& x) {
+  x = ls.X[k] - ls.C[k] * x;
+  ls.X[k] = x;
+}
+
+// Factorises the matrices of the lines `formed` while solving the lines
+// `solved` (already factorised, right-hand sides ready): the chains of
+// dependent operations of all of them run side by side.
+template <int Formed, int Solved>
+void eliminate(LineSystem* const* formed, LineSystem* const* solved, int mr) {
+  float piv[Formed > 0 ? Formed : 1], x[Solved > 0 ? Solved : 1];
+  for (int j = 0; j < Formed; ++j) factor_first(*formed[j], piv[j]);
+  for (int j = 0; j < Solved; ++j) forward_first(*solved[j], x[j]);
+  for (int k = 2; k <= mr; ++k) {
+    for (int j = 0; j < Formed; ++j) factor_step(*formed[j], k, piv[j]);
+    for (int j = 0; j < Solved; ++j) forward_step(*solved[j], k, x[j]);
   }
-  for (int k = 2; k <= mr; ++k)
-    for (int j = 0; j < Lines; ++j) {
-      Half& w = *lines[j];
-      float c = w.C[k - 1] * piv[j];
-      w.C[k - 1] = c;
-      piv[j] = 1.0f / (w.B[k] - w.L[k - 1] * c);
-      x[j] = (w.R[k] - w.L[k - 1] * x[j]) * piv[j];
-      w.X[k] = x[j];
-    }
   for (int k = mr - 1; k >= 1; --k)
-    for (int j = 0; j < Lines; ++j) {
-      Half& w = *lines[j];
-      x[j] = w.X[k] - w.C[k] * x[j];
-      w.X[k] = x[j];
-    }
+    for (int j = 0; j < Solved; ++j) back_step(*solved[j], k, x[j]);
+}
+
+void eliminate(LineSystem* const* formed, int nformed, LineSystem* const* solved, int nsolved, int mr) {
+  switch (nformed * 3 + nsolved) {
+    case 1: return eliminate<0, 1>(formed, solved, mr);
+    case 2: return eliminate<0, 2>(formed, solved, mr);
+    case 3: return eliminate<1, 0>(formed, solved, mr);
+    case 4: return eliminate<1, 1>(formed, solved, mr);
+    case 5: return eliminate<1, 2>(formed, solved, mr);
+    case 6: return eliminate<2, 0>(formed, solved, mr);
+    case 7: return eliminate<2, 1>(formed, solved, mr);
+    case 8: return eliminate<2, 2>(formed, solved, mr);
+    default: return;
+  }
+}
+
+// Right-hand side of line i from the newest values of the upwind line: all
+// interior points as subsonic in one loop, then the scalar path. A line with
+// the trailing-edge operator gets its surface equation now and is
+// factorised (returns true).
+bool right_hand_side(const FlowState& fs, const Scheme& sc, Half& w, int i) {
+  const Grid& g = fs.grid;
+  int mr = g.MR;
+  LineSystem& ls = system_of(w, i);
+  Neighbours nb{w.dir > 0 ? new_slot(i - 1) : old_slot(i - 1), w.dir > 0 ? old_slot(i + 1) : new_slot(i + 1)};
+  for (int k = 2, end = padded_end(2, mr - 1); k < end; ++k) ls.R[k] = central_rhs(w, ls, nb, k);
+  if (ls.scalar)
+    for (int k = 2; k <= mr; ++k) scalar_interior_rhs(fs, sc, w, nb, ls, k);
+  bool factorise = false;
+  switch (ls.op[1]) {
+    case kWall: ls.R[1] = ls.r0[1] + (w.P[nb.Pp][1] + w.P[nb.Pm][1]) * ls.d[1] + ls.T; break;
+    case kTranspired: ls.R[1] = ls.d[1] * (w.P[nb.Pp][1] + w.P[nb.Pm][1]) - ls.r0[1]; break;
+    case kUpwind: ls.R[1] = ls.r0[1] + upwind_rhs(fs, ls, 1, ls.d[1], ls.w[1]); break;
+    case kTrailingEdge:
+      ls.q2[1] = trailing_edge_point(fs, sc, ls);
+      factorise = true;
+      break;
+    default: break;
+  }
+  ls.R[mr] -= ls.C[mr] * w.P[old_slot(i)][mr + 1];  // far-field value moved to the right-hand side
+  return factorise;
 }
 
 // Relaxation of the solution into P with a factor that falls from XS at rest
 // to XM at sonic speed; the corrections are kept for the search of the
 // largest.
-void relax(FlowState& fs, const Scheme& sc, Half& w, float* corr) {
+void relax(FlowState& fs, const Scheme& sc, Half& w, int i, float* corr) {
   int mr = fs.grid.MR;
-  for (int k = 1; k <= mr; ++k) {
-    float old = w.Pc[k];
-    corr[k] = std::fabs(w.X[k] - old);
-    float omega = std::min(std::max(sc.rela * w.q2[k] + sc.relb, sc.lo), sc.hi);
-    w.D[k] = old;
-    w.Pc[k] = (1.0f - omega) * old + omega * w.X[k];
+  const LineSystem& ls = system_of(w, i);
+  const float* old = w.P[old_slot(i)];
+  float* relaxed = w.P[new_slot(i)];
+  for (int k = 1, end = padded_end(1, mr); k < end; ++k) {
+    corr[k] = std::fabs(ls.X[k] - old[k]);
+    float omega = std::min(std::max(sc.rela * ls.q2[k] + sc.relb, sc.lo), sc.hi);
+    relaxed[k] = (1.0f - omega) * old[k] + omega * ls.X[k];
   }
+  relaxed[mr + 1] = old[mr + 1];  // the far-field value stays
   Field& P = fs.pot.P;
-  for (int k = 1; k <= mr; ++k) P(w.i, k) = w.Pc[k];
+  for (int k = 1; k <= mr; ++k) P(i, k) = relaxed[k];
 }
 
-void line_alone(FlowState& fs, const Scheme& sc, SweepWork& s, Half& w, int i) {
-  line_system(fs, sc, w, i);
-  eliminate<1>({&w}, fs.grid.MR);
-  relax(fs, sc, w, s.corr[i]);
+// A line in progress on one half: the line solved now, and whether the next
+// line of the half is formed meanwhile.
+struct Progress {
+  Half* half;
+  int i;
+  bool form_next;
+};
+
+// Solves the lines of one or two halves together, forming and factorising
+// their next lines meanwhile.
+void solve_lines(FlowState& fs, const Scheme& sc, SweepWork& s, const Progress* p, int count) {
+  int mr = fs.grid.MR;
+  LineSystem *formed[2], *solved[2];
+  int nformed = 0;
+  for (int j = 0; j < count; ++j) {
+    if (!p[j].form_next) continue;
+    LineSystem& next = form_line(fs, sc, *p[j].half, p[j].i + p[j].half->dir);
+    if (next.op[1] != kTrailingEdge) formed[nformed++] = &next;
+  }
+  for (int j = 0; j < count; ++j) {
+    solved[j] = &system_of(*p[j].half, p[j].i);
+    if (right_hand_side(fs, sc, *p[j].half, p[j].i)) eliminate(solved + j, 1, nullptr, 0, mr);
+  }
+  eliminate(formed, nformed, solved, count, mr);
+  for (int j = 0; j < count; ++j) relax(fs, sc, *p[j].half, p[j].i, s.corr[p[j].i]);
 }
 
-void line_pair(FlowState& fs, const Scheme& sc, SweepWork& s, int iu, int il) {
-  line_system(fs, sc, s.upper, iu);
-  line_system(fs, sc, s.lower, il);
-  eliminate<2>({&s.upper, &s.lower}, fs.grid.MR);
-  relax(fs, sc, s.upper, s.corr[iu]);
-  relax(fs, sc, s.lower, s.corr[il]);
+// A line formed and factorised on its own, not while another is solved.
+void form_alone(FlowState& fs, const Scheme& sc, Half& w, int i) {
+  LineSystem* ls = &form_line(fs, sc, w, i);
+  if (ls->op[1] != kTrailingEdge) eliminate(&ls, 1, nullptr, 0, fs.grid.MR);
 }
 
 // Largest correction of line i and its location, searched in the order of
@@ -459,25 +624,41 @@ float wake_jump(const FlowState& fs, int k) {
 // trailing-edge line N + 1, then the cut, and the lower side from m - 1 down
 // to 2. The first upper lines read the old values of the lower lines next
 // to the leading edge, and the first lower line reads their new values, so
-// they go alone. Then an upper and a lower line go together; the last lower
-// line, 2, reads the cut and comes after it.
+// they go alone. Then an upper and a lower line go together. The last lower
+// line, 2, reads the cut, so it is formed and solved after it.
 void relaxation_sweep(FlowState& fs) {
   Grid& g = fs.grid;
   Potential& pot = fs.pot;
   int n = g.NSG, mr = g.MR, m = g.NHALF;
   Scheme sc{fs.gas.QSTAR2, fs.gas.A0, pot.EP, pot.QCP, fs.run.IVP != 0,
-            pot.RELA, pot.RELB, std::min(pot.XM, pot.XS), std::max(pot.XM, pot.XS)};
+            fs.run.IVP != 0 || fs.cpl.ISMOOTH == 1, pot.RELA, pot.RELB,
+            std::min(pot.XM, pot.XS), std::max(pot.XM, pot.XS)};
   SweepWork s;
 
-  int iu = m, il = m - 1;
   const int te = n + 1;
+  int iu = m, il = m - 1;
   begin_half(fs, s.upper, iu, +1);
-  for (; iu <= std::min(m + kLeadingLines - 1, te); ++iu) line_alone(fs, sc, s, s.upper, iu);
+  form_alone(fs, sc, s.upper, iu);
+  for (; iu <= std::min(m + kLeadingLines - 1, te); ++iu) {
+    Progress up{&s.upper, iu, iu < te};
+    solve_lines(fs, sc, s, &up, 1);
+  }
   begin_half(fs, s.lower, il, -1);
-  for (; iu <= te && il > 2; ++iu, --il) line_pair(fs, sc, s, iu, il);
-  for (; iu <= te; ++iu) line_alone(fs, sc, s, s.upper, iu);
+  if (il > 2) form_alone(fs, sc, s.lower, il);
+  for (; iu <= te && il > 2; ++iu, --il) {
+    Progress both[2] = {{&s.upper, iu, iu < te}, {&s.lower, il, il > 3}};
+    solve_lines(fs, sc, s, both, 2);
+  }
+  for (; iu <= te; ++iu) {
+    Progress up{&s.upper, iu, iu < te};
+    solve_lines(fs, sc, s, &up, 1);
+  }
   lower_cut_from_upper(fs);
-  for (; il >= 2; --il) line_alone(fs, sc, s, s.lower, il);
+  for (; il >= 2; --il) {
+    if (il == 2) form_alone(fs, sc, s.lower, il);
+    Progress low{&s.lower, il, il > 3};
+    solve_lines(fs, sc, s, &low, 1);
+  }
 
   pot.RESMAX = 0.0f;
   pot.IRES = m;
