@@ -47,6 +47,8 @@ constexpr int kColumn = kMaxRadial + kVector + 1;
 // End (exclusive) of a vectorised loop over the n points from k = first.
 int padded_end(int first, int n) { return first + (n + kVector - 1) / kVector * kVector; }
 constexpr int kLeadingLines = 3;  // upper-side lines solved before the lower side starts
+constexpr int kAhead = 4;         // lines of a half formed ahead of the one being solved
+constexpr int kRing = 8;          // lines whose columns and systems a half keeps (a power of 2)
 
 const Layout kRunningTotal("('+', 3X, I7, ' = running total of potential field iterations')");
 
@@ -96,20 +98,21 @@ struct Differences {
 };
 
 // One half of the sweep: the lines of one side, from the leading edge
-// towards the trailing edge. Columns are kept by line index modulo 4 (P
-// before its relaxation, H) or 2 (P after it), enough for the lines in
-// progress.
+// towards the trailing edge. Columns and systems are kept by line index
+// modulo kRing (P before its relaxation, systems), 4 (H) or 2 (P after
+// relaxation, speeds), enough for the lines in progress.
 struct Half {
   int dir;        // +1 on the upper side (i rising), -1 on the lower side
   float sigma_d;  // i1 - i2
+  int formed;     // the last line formed
   Differences dif;
-  float P[6][kColumn];  // slots 0 ... 3: P before relaxation, 4 and 5: after
+  float P[kRing + 2][kColumn];  // slots 0 ... kRing - 1: P before relaxation, then after
   float H[4][kColumn];
   float D[kColumn];                        // central round difference of the line being formed
   float u2[2][kColumn], a2[2][kColumn];    // speeds of the lines formed, by line index modulo 2
   int32_t redo[kColumn];                   // nonzero: the point goes to the scalar path
   float u2surf, a2surf;                    // stored surface values
-  LineSystem line[2];                      // by line index modulo 2
+  LineSystem line[kRing];
 };
 
 // The whole sweep's work: both halves and the correction of every point.
@@ -118,10 +121,10 @@ struct SweepWork {
   float corr[kMaxRound + 1][kColumn];
 };
 
-int old_slot(int i) { return i & 3; }
-int new_slot(int i) { return 4 + (i & 1); }
+int old_slot(int i) { return i & (kRing - 1); }
+int new_slot(int i) { return kRing + (i & 1); }
 int metric_slot(int i) { return i & 3; }
-LineSystem& system_of(Half& w, int i) { return w.line[i & 1]; }
+LineSystem& system_of(Half& w, int i) { return w.line[i & (kRing - 1)]; }
 
 void load_column(const Field& f, int i, int mr, float* col) {
   for (int k = 1; k <= mr + 1; ++k) col[k] = f(i, k);
@@ -134,7 +137,8 @@ void begin_half(const FlowState& fs, Half& w, int i0, int dir) {
   int mr = fs.grid.MR;
   w.dir = dir;
   w.sigma_d = static_cast<float>(dir);
-  std::fill_n(&w.P[0][0], 6 * kColumn, 0.0f);
+  w.formed = i0 - dir;
+  std::fill_n(&w.P[0][0], (kRing + 2) * kColumn, 0.0f);
   std::fill_n(&w.H[0][0], 4 * kColumn, 1.0f);
   std::fill_n(w.D, kColumn, 0.0f);
   std::fill_n(&w.u2[0][0], 2 * kColumn, 0.0f);
@@ -466,18 +470,19 @@ void eliminate(LineSystem* const* formed, LineSystem* const* solved, int mr) {
     for (int j = 0; j < Solved; ++j) back_step(*solved[j], k, x[j]);
 }
 
-void eliminate(LineSystem* const* formed, int nformed, LineSystem* const* solved, int nsolved, int mr) {
-  switch (nformed * 3 + nsolved) {
-    case 1: return eliminate<0, 1>(formed, solved, mr);
-    case 2: return eliminate<0, 2>(formed, solved, mr);
-    case 3: return eliminate<1, 0>(formed, solved, mr);
-    case 4: return eliminate<1, 1>(formed, solved, mr);
-    case 5: return eliminate<1, 2>(formed, solved, mr);
-    case 6: return eliminate<2, 0>(formed, solved, mr);
-    case 7: return eliminate<2, 1>(formed, solved, mr);
-    case 8: return eliminate<2, 2>(formed, solved, mr);
-    default: return;
+// The elimination for the numbers of lines at hand, chosen at compile time.
+template <int Solved, int Formed = 0>
+void eliminate_lines(LineSystem* const* formed, int nformed, LineSystem* const* solved, int mr) {
+  if constexpr (Formed < 2 * kAhead) {
+    if (nformed != Formed) return eliminate_lines<Solved, Formed + 1>(formed, nformed, solved, mr);
   }
+  eliminate<Formed, Solved>(formed, solved, mr);
+}
+
+void eliminate(LineSystem* const* formed, int nformed, LineSystem* const* solved, int nsolved, int mr) {
+  if (nsolved == 0) eliminate_lines<0>(formed, nformed, solved, mr);
+  else if (nsolved == 1) eliminate_lines<1>(formed, nformed, solved, mr);
+  else eliminate_lines<2>(formed, nformed, solved, mr);
 }
 
 // Right-hand side of line i from the newest values of the upwind line: all
@@ -525,24 +530,40 @@ void relax(FlowState& fs, const Scheme& sc, Half& w, int i, float* corr) {
   for (int k = 1; k <= mr; ++k) P(i, k) = relaxed[k];
 }
 
-// A line in progress on one half: the line solved now, and whether the next
-// line of the half is formed meanwhile.
+// A line in progress on one half: the line solved now, and the last line of
+// the half that may be formed meanwhile.
 struct Progress {
   Half* half;
   int i;
-  bool form_next;
+  int last;
 };
 
-// Solves the lines of one or two halves together, forming and factorising
-// their next lines meanwhile.
+// Solves the lines of one or two halves together. A half that starts forms
+// and factorises its line first; and whenever a half has no line formed
+// ahead, both form up to kAhead lines ahead, whose factorisations then run
+// beside the present eliminations.
 void solve_lines(FlowState& fs, const Scheme& sc, SweepWork& s, const Progress* p, int count) {
   int mr = fs.grid.MR;
-  LineSystem *formed[2], *solved[2];
+  LineSystem *formed[2 * kAhead], *solved[2];
   int nformed = 0;
+  bool top_up = false;
   for (int j = 0; j < count; ++j) {
-    if (!p[j].form_next) continue;
-    LineSystem& next = form_line(fs, sc, *p[j].half, p[j].i + p[j].half->dir);
-    if (next.op[1] != kTrailingEdge) formed[nformed++] = &next;
+    Half& w = *p[j].half;
+    if (w.formed == p[j].i - w.dir) {
+      LineSystem* ls = &form_line(fs, sc, w, p[j].i);
+      w.formed = p[j].i;
+      if (ls->op[1] != kTrailingEdge) eliminate(&ls, 1, nullptr, 0, mr);
+    }
+    top_up |= w.formed == p[j].i && p[j].i != p[j].last;
+  }
+  for (int j = 0; top_up && j < count; ++j) {
+    Half& w = *p[j].half;
+    int end = w.dir > 0 ? std::min(p[j].i + kAhead, p[j].last) : std::max(p[j].i - kAhead, p[j].last);
+    for (int l = w.formed + w.dir; (end - l) * w.dir >= 0; l += w.dir) {
+      LineSystem& ls = form_line(fs, sc, w, l);
+      w.formed = l;
+      if (ls.op[1] != kTrailingEdge) formed[nformed++] = &ls;
+    }
   }
   for (int j = 0; j < count; ++j) {
     solved[j] = &system_of(*p[j].half, p[j].i);
@@ -550,12 +571,6 @@ void solve_lines(FlowState& fs, const Scheme& sc, SweepWork& s, const Progress* 
   }
   eliminate(formed, nformed, solved, count, mr);
   for (int j = 0; j < count; ++j) relax(fs, sc, *p[j].half, p[j].i, s.corr[p[j].i]);
-}
-
-// A line formed and factorised on its own, not while another is solved.
-void form_alone(FlowState& fs, const Scheme& sc, Half& w, int i) {
-  LineSystem* ls = &form_line(fs, sc, w, i);
-  if (ls->op[1] != kTrailingEdge) eliminate(&ls, 1, nullptr, 0, fs.grid.MR);
 }
 
 // Largest correction of line i and its location, searched in the order of
@@ -638,25 +653,22 @@ void relaxation_sweep(FlowState& fs) {
   const int te = n + 1;
   int iu = m, il = m - 1;
   begin_half(fs, s.upper, iu, +1);
-  form_alone(fs, sc, s.upper, iu);
   for (; iu <= std::min(m + kLeadingLines - 1, te); ++iu) {
-    Progress up{&s.upper, iu, iu < te};
+    Progress up{&s.upper, iu, te};
     solve_lines(fs, sc, s, &up, 1);
   }
   begin_half(fs, s.lower, il, -1);
-  if (il > 2) form_alone(fs, sc, s.lower, il);
   for (; iu <= te && il > 2; ++iu, --il) {
-    Progress both[2] = {{&s.upper, iu, iu < te}, {&s.lower, il, il > 3}};
+    Progress both[2] = {{&s.upper, iu, te}, {&s.lower, il, 3}};
     solve_lines(fs, sc, s, both, 2);
   }
   for (; iu <= te; ++iu) {
-    Progress up{&s.upper, iu, iu < te};
+    Progress up{&s.upper, iu, te};
     solve_lines(fs, sc, s, &up, 1);
   }
   lower_cut_from_upper(fs);
   for (; il >= 2; --il) {
-    if (il == 2) form_alone(fs, sc, s.lower, il);
-    Progress low{&s.lower, il, il > 3};
+    Progress low{&s.lower, il, 2};
     solve_lines(fs, sc, s, &low, 1);
   }
 
