@@ -13,17 +13,18 @@
 // - The equation of a point has two parts. Its matrix row comes from the
 //   speeds of the central differences, which use the line itself and the old
 //   values of its neighbours; only its right-hand side needs the new values
-//   of the upwind line. So the matrix of the next line is formed and
-//   factorised while the present line is being solved.
+//   of the upwind line. So the matrices of the next few lines are formed
+//   before the present line is relaxed, and their factorisations, each a
+//   chain of dependent divisions, run beside the present elimination.
 // - A line works on contiguous copies of the columns of P and H. All its
-//   interior points are first formed as subsonic, in loops without branches
+//   interior points are first formed as subsonic, in a loop without branches
 //   that the compiler vectorises; the few points that are supersonic, or
 //   follow a supersonic point of the line before, are then formed again on
-//   the scalar path. Both paths share the point's terms.
+//   the scalar path. Both paths share the point's terms. The loops over k
+//   run over whole vectors, into padding past MR.
 // - After the first lines of the upper side, a line of either side depends
 //   only on lines of its own side, so one line of each side is solved at a
-//   time and the chains of dependent operations of their eliminations
-//   interleave.
+//   time and the chains of their substitutions interleave.
 // - Each point's correction is kept, and the largest is searched for
 //   afterwards in the order of the sweep.
 #include <algorithm>
@@ -86,8 +87,9 @@ struct LineSystem {
   float d[kColumn];    // round coefficient a^2 - u^2
   float w[kColumn];    // share of the upwind operator carried by the point
   float T;             // free-stream term of a solid-wall surface point
-  Operator op[kColumn];
-  int32_t scalar;      // nonzero: some interior point is not kCentral
+  Operator op[kColumn];  // operator of a point on the scalar path, and of the surface point
+  int special[kMaxRadial];  // interior points on the scalar path
+  int nspecial;
 };
 
 // The grid's difference constants and radial tables, copied beside the
@@ -108,7 +110,6 @@ struct Half {
   Differences dif;
   float P[kRing + 2][kColumn];  // slots 0 ... kRing - 1: P before relaxation, then after
   float H[4][kColumn];
-  float D[kColumn];                        // central round difference of the line being formed
   float u2[2][kColumn], a2[2][kColumn];    // speeds of the lines formed, by line index modulo 2
   int32_t redo[kColumn];                   // nonzero: the point goes to the scalar path
   float u2surf, a2surf;                    // stored surface values
@@ -140,7 +141,6 @@ void begin_half(const FlowState& fs, Half& w, int i0, int dir) {
   w.formed = i0 - dir;
   std::fill_n(&w.P[0][0], (kRing + 2) * kColumn, 0.0f);
   std::fill_n(&w.H[0][0], 4 * kColumn, 1.0f);
-  std::fill_n(w.D, kColumn, 0.0f);
   std::fill_n(&w.u2[0][0], 2 * kColumn, 0.0f);
   std::fill_n(&w.a2[0][0], 2 * kColumn, 1.0f);
   for (LineSystem& ls : w.line) std::fill_n(ls.X, kColumn, 0.0f);
@@ -166,7 +166,7 @@ float sonic_limit(const Scheme& sc, float v2) { return sc.qstar2 - kSonicShare *
 // Slots of the columns of the line being formed: P before its relaxation,
 // H on it and on either side; and its angle.
 struct Stencil {
-  int P, Hm, H, Hp;
+  int Pm, P, Pp, Hm, H, Hp;
   int before, line;  // slots of the speeds of the line formed before and of this one
   float sin_i, cos_i;
 };
@@ -189,8 +189,9 @@ struct InteriorTerms {
 // can tell them from the arrays the loops write.)
 inline InteriorTerms interior_terms(const Half& w, const Scheme& sc, const Stencil& st, int k) {
   float s = w.dif.RT[k], s2 = w.dif.RS[k];
+  float D = w.P[st.Pp][k] - w.P[st.Pm][k];  // central round difference, with the old upwind value
   float pr = w.P[st.P][k + 1] - w.P[st.P][k - 1];
-  float U = s * w.D[k] * w.dif.R2DTH - st.sin_i;
+  float U = s * D * w.dif.R2DTH - st.sin_i;
   float V = s2 * pr * w.dif.R2DS - st.cos_i;
   float h = w.H[st.H][k];
   InteriorTerms t;
@@ -204,7 +205,7 @@ inline InteriorTerms interior_terms(const Half& w, const Scheme& sc, const Stenc
   t.c = uvh * w.dif.CROSS * s;
   t.r0 = ((w.H[st.H][k - 1] - w.H[st.H][k + 1]) * V * w.dif.DTHDS + U * w.dif.R[k] * (w.H[st.Hm][k] - w.H[st.Hp][k])) *
              (t.q2 / h) * w.dif.MGRAD +
-         (t.u2 + t.a2 - 2.0f * v2) * w.dif.DTH2DS * s * pr - uvh * w.dif.DTH * w.D[k];
+         (t.u2 + t.a2 - 2.0f * v2) * w.dif.DTH2DS * s * pr - uvh * w.dif.DTH * D;
   t.limit = sonic_limit(sc, v2);
   return t;
 }
@@ -291,12 +292,14 @@ void interior_rows(const FlowState& fs, const Scheme& sc, Half& w, const Stencil
     any |= redo;
     w.u2[st.line][k] = t.u2;
     w.a2[st.line][k] = t.a2;
-    ls.op[k] = kCentral;
   }
-  ls.scalar = any;
+  ls.nspecial = 0;
   if (!any) return;
   for (int k = 2; k <= mr; ++k)
-    if (w.redo[k]) scalar_interior_row(sc, w, st, ls, k);
+    if (w.redo[k]) {
+      scalar_interior_row(sc, w, st, ls, k);
+      ls.special[ls.nspecial++] = k;
+    }
 }
 
 // Supersonic surface point: upwind operator; the stored surface values become
@@ -319,7 +322,7 @@ float wall_row(const FlowState& fs, const Scheme& sc, Half& w, const Stencil& st
   const Grid& g = fs.grid;
   float q2 = 0.0f, G = 0.0f;
   if (!trailing_edge) {  // the metric vanishes at the trailing edge: the speed is taken as 0 there
-    float U = w.D[1] * g.R2DTH - st.sin_i;
+    float U = (w.P[st.Pp][1] - w.P[st.Pm][1]) * g.R2DTH - st.sin_i;
     q2 = U * U / w.H[st.H][1];
     G = (w.H[st.Hm][1] - w.H[st.Hp][1]) * (U / w.H[st.H][1]) * q2;
   }
@@ -345,7 +348,7 @@ float transpiration_row(const FlowState& fs, const Scheme& sc, Half& w, const St
   const Grid& g = fs.grid;
   float taw1 = fs.cpl.TAW1(ls.i), taw2 = fs.cpl.TAW2(ls.i);
   float h = w.H[st.H][1];
-  float U = w.D[1] * g.R2DTH - st.sin_i;
+  float U = (w.P[st.Pp][1] - w.P[st.Pm][1]) * g.R2DTH - st.sin_i;
   float u2 = U * U / h, v2 = taw1 * taw1 / h, q2 = u2 + v2;
   float a2 = sc.a0 - kHalfGm1 * q2;
   ls.C[1] = 2.0f * (v2 - a2) * g.DTHDS2;
@@ -404,8 +407,6 @@ LineSystem& form_line(const FlowState& fs, const Scheme& sc, Half& w, int i) {
   int mr = g.MR, down = i + w.dir;
   load_column(fs.pot.P, down, mr, w.P[old_slot(down)]);
   load_column(fs.pot.H, down, mr, w.H[metric_slot(down)]);
-  const float *Pm = w.P[old_slot(i - 1)], *Pp = w.P[old_slot(i + 1)];
-  for (int k = 1; k <= mr; ++k) w.D[k] = Pp[k] - Pm[k];
 
   LineSystem& ls = system_of(w, i);
   bool trailing_edge = i == g.NSG + 1;
@@ -420,7 +421,8 @@ LineSystem& form_line(const FlowState& fs, const Scheme& sc, Half& w, int i) {
     ls.i3 = i - 3 * w.dir;
   }
   ls.i = i;
-  Stencil st{old_slot(i), metric_slot(i - 1), metric_slot(i), metric_slot(i + 1), (i - w.dir) & 1, i & 1,
+  Stencil st{old_slot(i - 1), old_slot(i),       old_slot(i + 1), metric_slot(i - 1),
+             metric_slot(i),     metric_slot(i + 1), (i - w.dir) & 1, i & 1,
              g.SIN(i), g.COS(i)};
   if (trailing_edge && sc.te_operator) ls.op[1] = kTrailingEdge;
   else if (sc.transpiration) ls.q2[1] = transpiration_row(fs, sc, w, st, ls);
@@ -495,8 +497,7 @@ bool right_hand_side(const FlowState& fs, const Scheme& sc, Half& w, int i) {
   LineSystem& ls = system_of(w, i);
   Neighbours nb{w.dir > 0 ? new_slot(i - 1) : old_slot(i - 1), w.dir > 0 ? old_slot(i + 1) : new_slot(i + 1)};
   for (int k = 2, end = padded_end(2, mr - 1); k < end; ++k) ls.R[k] = central_rhs(w, ls, nb, k);
-  if (ls.scalar)
-    for (int k = 2; k <= mr; ++k) scalar_interior_rhs(fs, sc, w, nb, ls, k);
+  for (int j = 0; j < ls.nspecial; ++j) scalar_interior_rhs(fs, sc, w, nb, ls, ls.special[j]);
   bool factorise = false;
   switch (ls.op[1]) {
     case kWall: ls.R[1] = ls.r0[1] + (w.P[nb.Pp][1] + w.P[nb.Pm][1]) * ls.d[1] + ls.T; break;
@@ -515,16 +516,21 @@ bool right_hand_side(const FlowState& fs, const Scheme& sc, Half& w, int i) {
 // Relaxation of the solution into P with a factor that falls from XS at rest
 // to XM at sonic speed; the corrections are kept for the search of the
 // largest.
+void relax_points(const Scheme sc, const float* __restrict X, const float* __restrict q2,
+                  const float* __restrict old, float* __restrict relaxed, float* __restrict corr, int mr) {
+  for (int k = 1, end = padded_end(1, mr); k < end; ++k) {
+    corr[k] = std::fabs(X[k] - old[k]);
+    float omega = std::min(std::max(sc.rela * q2[k] + sc.relb, sc.lo), sc.hi);
+    relaxed[k] = (1.0f - omega) * old[k] + omega * X[k];
+  }
+}
+
 void relax(FlowState& fs, const Scheme& sc, Half& w, int i, float* corr) {
   int mr = fs.grid.MR;
   const LineSystem& ls = system_of(w, i);
   const float* old = w.P[old_slot(i)];
   float* relaxed = w.P[new_slot(i)];
-  for (int k = 1, end = padded_end(1, mr); k < end; ++k) {
-    corr[k] = std::fabs(ls.X[k] - old[k]);
-    float omega = std::min(std::max(sc.rela * ls.q2[k] + sc.relb, sc.lo), sc.hi);
-    relaxed[k] = (1.0f - omega) * old[k] + omega * ls.X[k];
-  }
+  relax_points(sc, ls.X, ls.q2, old, relaxed, corr, mr);
   relaxed[mr + 1] = old[mr + 1];  // the far-field value stays
   Field& P = fs.pot.P;
   for (int k = 1; k <= mr; ++k) P(i, k) = relaxed[k];
