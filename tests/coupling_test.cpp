@@ -280,15 +280,7 @@ TEST(ViscousValidation, Rae2822Case6AgreesWithTheMeasurements) {
   std::string aerofoil = test::shared_file("aerofoils/RAE2822.DAT");
   if (aerofoil.empty()) GTEST_SKIP() << "shared reference data not present";
   TempDir dir;
-  RunSetup s;
-  s.aerofoil = "RAE2822.DAT";
-  s.aerofoil_source = aerofoil;
-  s.em = 0.729f;
-  s.alp = 2.31f;
-  s.icl = 1;
-  s.clc = 0.743f;
-  s.r = 6.5e6f;
-  s.xtu = s.xtl = 0.03f;
+  RunSetup s = test::rae2822_case6(aerofoil);
   test::write_new_run(dir.path(), s);
   ASSERT_EQ(test::run_tarn(dir.path(), s.name), 0);
   EXPECT_LT(last_change(test::read_file(dir.file(s.name + ".VEH"))), 0.0025f);

@@ -97,18 +97,7 @@ bool inviscid_shock(const std::string& dir) {
 }
 
 // RAE 2822 at a required lift, viscous.
-bool rae2822_lift(const std::string& dir) {
-  RunSetup s;
-  s.aerofoil = "RAE2822.DAT";
-  s.aerofoil_source = shared_aerofoil("RAE2822.DAT");
-  s.em = 0.729f;
-  s.alp = 2.31f;
-  s.icl = 1;
-  s.clc = 0.743f;
-  s.r = 6.5e6f;
-  s.xtu = s.xtl = 0.03f;
-  return run(dir, s);
-}
+bool rae2822_lift(const std::string& dir) { return run(dir, test::rae2822_case6(shared_aerofoil("RAE2822.DAT"))); }
 
 // A cambered Karman-Trefftz section in nearly incompressible flow.
 bool karman_trefftz(const std::string& dir) {

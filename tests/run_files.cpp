@@ -69,6 +69,19 @@ std::string run_data_file(const RunSetup& s) {
 
 std::string naca0012_section(const std::string& dir) { return run_program("tarnfoil", dir, "", "naca 0012 --closed").out; }
 
+RunSetup rae2822_case6(const std::string& aerofoil_source) {
+  RunSetup s;
+  s.aerofoil = "RAE2822.DAT";
+  s.aerofoil_source = aerofoil_source;
+  s.em = 0.729f;
+  s.alp = 2.31f;
+  s.icl = 1;
+  s.clc = 0.743f;
+  s.r = 6.5e6f;
+  s.xtu = s.xtl = 0.03f;
+  return s;
+}
+
 void write_new_run(const std::string& dir, const RunSetup& s) {
   write_file(dir + "/" + s.name + ".NAM", names_file(s));
   write_file(dir + "/" + s.name + ".TIN", run_data_file(s));

@@ -30,6 +30,10 @@ struct RunSetup {
 // script makes it (run in the folder `dir`).
 std::string naca0012_section(const std::string& dir);
 
+// RAE 2822 at the conditions of AGARD AR-138 case 6, viscous, at its
+// required lift; `aerofoil_source` is the aerofoil data file.
+RunSetup rae2822_case6(const std::string& aerofoil_source);
+
 // The names file of a new run.
 std::string names_file(const RunSetup& s);
 // The run-data file of a new run.
