@@ -12,6 +12,10 @@
 // (the script runs these tests with TARN_PRINT_CHECKSUMS=1, which makes each
 // case print its lines of the table instead of comparing them). The figures
 // belong to the x86-64 build with SSE arithmetic and no fused multiply-add.
+// The C library picks its logf and powf at run time, with fused multiply-adds
+// where the processor has them, and the two versions may differ in the last
+// bit; the table records which kind of processor made it ("# fma yes" or
+// "# fma no"), and on the other kind the comparison is skipped.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -68,6 +72,15 @@ std::map<std::string, std::string> table_rows(const std::string& name) {
     rows[file] = size + " " + hash;
   }
   return rows;
+}
+
+// Whether the table was made on a processor with fused multiply-add.
+bool table_made_with_fma() {
+  std::ifstream in(std::string(TARN_TESTS_DIR) + "/output_checksums.txt");
+  std::string line;
+  while (std::getline(in, line))
+    if (line == "# fma yes") return true;
+  return false;
 }
 
 // The runs. Each writes its run files into the folder and runs tarn.
@@ -159,6 +172,8 @@ TEST_P(OutputChecksums, EveryOutputFileIsByteIdenticalToTheTable) {
     for (const auto& [file, sum] : sums) std::printf("checksum %s %s %s\n", c.name, file.c_str(), sum.c_str());
     return;
   }
+  if (table_made_with_fma() != static_cast<bool>(__builtin_cpu_supports("fma")))
+    GTEST_SKIP() << "the table was made on a processor whose C library takes other logf and powf versions";
   auto rows = table_rows(c.name);
   ASSERT_FALSE(rows.empty()) << "no checksums of case " << c.name << " in the table";
   for (const auto& [file, sum] : rows) {
