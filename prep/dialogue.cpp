@@ -24,15 +24,10 @@ const Layout kIntegerAnswer("(I5)");
 const Layout kGridLinesAnswer("(I3)");
 const Layout kRealAnswer("(F10.0)");
 
-constexpr float kMinMach = 0.05f, kMaxMach = 0.95f;
-constexpr float kMaxIncidence = 20.0f;  // degrees either way
-constexpr float kMinReynoldsMillions = 0.1f;
 constexpr float kMillion = 1000000.0f;
 constexpr float kMaxReynoldsMillions = std::numeric_limits<float>::max() / kMillion;
-constexpr float kMinTransition = 0.01f, kMaxTransition = 1.0f;
-// The required lift coefficient is written in ten columns with four decimals.
-constexpr float kMinLift = -9999.0f, kMaxLift = 99999.0f;
 constexpr size_t kAerofoilField = 12;
+constexpr float kLargestCount = 1.0e9f;  // an iteration count read in an I5 field is far below this
 
 const char* const kInputError = " ***Input error***";
 const char* const kInputErrorCaps = " ***INPUT ERROR*** ";
@@ -202,6 +197,7 @@ void ask_viscous_parameters(RunAnswers& a) {
 // One numerical parameter that may keep its default: the texts that
 // describe it, how its answer is read and what it accepts.
 struct Parameter {
+  const char* name;
   std::vector<const char*> description;  // description lines, then default lines
   const char* prompt;
   const char* refusal;  // nullptr: an unacceptable value only repeats the prompt
@@ -238,54 +234,55 @@ std::vector<Parameter> parameters(RunAnswers& a) {
   auto zero_to = [](float hi) { return [hi](float v) { return v >= 0.0f && v <= hi; }; };
   auto coupling_interval = [](float v) { return v >= 1.0f && v <= 20.0f; };
   std::vector<Parameter> list = {
-      {{"Number of fine-mesh grid lines around aerofoil, NSG.",
+      {"NSG", {"Number of fine-mesh grid lines around aerofoil, NSG.",
         "(NSG=160, by default. Enter other than d or D to change.)", kContinuationNote},
        "Enter NSG, must be even and between 96 and 160.", nullptr, &kGridLinesAnswer, &a.NSG, nullptr,
        [](float v) { return static_cast<int32_t>(v) % 2 == 0 && v >= 96.0f && v <= 160.0f; }},
-      {{"Number of coarse-mesh iterations, NSC.", "(NSC=100, by default. Enter other than d or D to change.)"},
+      {"NSC", {"Number of coarse-mesh iterations, NSC.", "(NSC=100, by default. Enter other than d or D to change.)"},
        "Enter NSC. NSC must 0 or greater.", nullptr, &kIntegerAnswer, &a.NSC, nullptr,
        [](float v) { return v >= 0.0f; }},
-      {{"Number of fine-mesh iterations, NSF.", "(NSF=200, by default. Enter other than d or D to change.)"},
+      {"NSF", {"Number of fine-mesh iterations, NSF.", "(NSF=200, by default. Enter other than d or D to change.)"},
        "Enter NSF. NSF must be greater than 0.", nullptr, &kIntegerAnswer, &a.NSF, nullptr,
        [](float v) { return v > 0.0f; }},
-      {{"Over-relaxation parameter, XS.", "(XS=1.9, by default. Enter other than d or D to change.)"},
+      {"XS", {"Over-relaxation parameter, XS.", "(XS=1.9, by default. Enter other than d or D to change.)"},
        "Enter XS.", "Entered value of XS outside range 0 to 2.", &kRealAnswer, nullptr, &a.XS, positive_up_to(2.0f)},
-      {{"Under-relaxation parameter, XM.", "(XM=1.0, by default. Enter other than d or D to change.)"},
+      {"XM", {"Under-relaxation parameter, XM.", "(XM=1.0, by default. Enter other than d or D to change.)"},
        "Enter XM.", "Entered value of XM outside range 0 to 1.", &kRealAnswer, nullptr, &a.XM, positive_up_to(1.0f)},
   };
   if (a.viscous == 1) {
     std::vector<Parameter> viscous = {
-        {{"Relaxation factor for boundary-layer (coarse mesh),GVISCC.",
+        {"GVISCC", {"Relaxation factor for boundary-layer (coarse mesh),GVISCC.",
           "(GVISCC=0.15, by default. Enter other than d or D to change.)"},
          "Enter GVISCC.", "Entered value of GVISCC outside range 0 to 0.5.", &kRealAnswer, nullptr, &a.GVISCC,
          positive_up_to(0.5f)},
-        {{kSuccessive, "boundary layer calculations (coarse mesh), NVISCC.",
+        {"NVISCC", {kSuccessive, "boundary layer calculations (coarse mesh), NVISCC.",
           "(NVISCC=5, by default. Enter other than d or D to change.)"},
          "Enter NVISCC.", "Entered value of NVISCC outside range 1 to 20.", &kIntegerAnswer, &a.NVISCC, nullptr,
          coupling_interval},
-        {{"Relaxation factor for boundary-layer (fine mesh), GVISCF.",
+        {"GVISCF", {"Relaxation factor for boundary-layer (fine mesh), GVISCF.",
           "(GVISCF=0.075, by default. Enter other than d or Dto change.)"},
          "Enter GVISCF", "Entered value of GVISCF outside range 0 to 0.5.", &kRealAnswer, nullptr, &a.GVISCF,
          positive_up_to(0.5f)},
-        {{kSuccessive, "boundary layer calculations (fine mesh), NVISCF.",
+        {"NVISCF", {kSuccessive, "boundary layer calculations (fine mesh), NVISCF.",
           "(NVISCF=5, by default. Enter other than d or D to change.)"},
          "Enter NVISCF.", "Entered value of NVISC5 outside range 1 to 20.", &kIntegerAnswer, &a.NVISCF, nullptr,
          coupling_interval},
-        {{"Increment in non-dimensional momentum thickness at XTU, DD21",
+        {"DD21", {"Increment in non-dimensional momentum thickness at XTU, DD21",
           "(DD21=0, by default. Enter other than d or D to change.)"},
          "Enter DD21.", "Entered value of DD21 outside range 0 to 0.01.", &kRealAnswer, nullptr, &a.DD21,
          zero_to(0.01f)},
-        {{"Increment in non-dimensional momentum thickness at XTL, DD22",
+        {"DD22", {"Increment in non-dimensional momentum thickness at XTL, DD22",
           "(DD22=0, by default. Enter other than d or D to change.)"},
          "Enter DD22.", "Entered value of DD22 outside range 0 to 0.01.", &kRealAnswer, nullptr, &a.DD22,
          zero_to(0.01f)},
     };
     list.insert(list.end(), viscous.begin(), viscous.end());
   }
-  list.push_back({{"Artificial viscosity parameter, EP.", "(EP=0.8, by default. Enter other than d or D to change.)"},
+  list.push_back({"EP",
+                  {"Artificial viscosity parameter, EP.", "(EP=0.8, by default. Enter other than d or D to change.)"},
                   "Enter EP.", "Entered value of EP outside range 0 to 1.", &kRealAnswer, nullptr, &a.EP,
                   zero_to(1.0f)});
-  list.push_back({{"Partially-conservative parameter, QCP.",
+  list.push_back({"QCP", {"Partially-conservative parameter, QCP.",
                    "(QCP=0.25, by default. Enter other than d or D to change.)"},
                   "Enter QCP", "Entered value of QCP outside range 0 to 1.", &kRealAnswer, nullptr, &a.QCP,
                   zero_to(1.0f)});
@@ -308,6 +305,18 @@ void ask_defaults(RunAnswers& a) {
 }
 
 }  // namespace
+
+std::string set_numerical_parameter(RunAnswers& a, const std::string& name, float value) {
+  for (const Parameter& p : parameters(a)) {
+    if (name != p.name) continue;
+    bool whole = !p.integer || (std::fabs(value) < kLargestCount && value == std::trunc(value));
+    if (!whole || !p.acceptable(value)) return p.refusal ? p.refusal : p.prompt;
+    if (p.integer) *p.integer = static_cast<int32_t>(value);
+    else *p.real = value;
+    return std::string();
+  }
+  return "no numerical parameter " + name + (a.viscous == 1 ? "" : " in an inviscid run");
+}
 
 int run_tarnprep() {
   RunAnswers a;

@@ -7,6 +7,14 @@
 
 namespace tarn {
 
+// Ranges of the flow conditions that the dialogue accepts.
+constexpr float kMinMach = 0.05f, kMaxMach = 0.95f;
+constexpr float kMaxIncidence = 20.0f;  // degrees either way
+constexpr float kMinReynoldsMillions = 0.1f;
+constexpr float kMinTransition = 0.01f, kMaxTransition = 1.0f;
+// The required lift coefficient is written in ten columns with four decimals.
+constexpr float kMinLift = -9999.0f, kMaxLift = 99999.0f;
+
 // Every answer of the dialogue, held in memory until the files are written.
 struct RunAnswers {
   std::string name;       // run name, 1 to 8 letters or digits
@@ -49,6 +57,11 @@ bool all_alphanumeric(const std::string& text);
 // The message refusing an aerofoil data file name, or an empty string when
 // the name (the answer up to its first blank) is acceptable.
 std::string aerofoil_name_message(const std::string& answer);
+
+// Sets the numerical parameter of that name (NSG, NSC, NSF, XS, XM, GVISCC,
+// NVISCC, GVISCF, NVISCF, DD21, DD22, EP or QCP) as the dialogue would
+// accept it; returns an empty string, or why the name or value is refused.
+std::string set_numerical_parameter(RunAnswers& a, const std::string& name, float value);
 
 // Opens NAME.NAM, NAME.TIN and NAME.SIR in the working directory as soon as
 // the run name is known, so that a folder where they cannot be written is

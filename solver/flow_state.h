@@ -302,6 +302,30 @@ struct BoundaryLayer {
   int32_t HBARMAX = 0, HBARMIN = 0;       // pending HBAR limit messages
 };
 
+// What a program judging the run from outside (the study program) needs and
+// the listings print only rounded: the histories of the present iteration
+// stage and the coefficients of the last summary. The solver writes them and
+// never reads them; they are not part of the flow-field dump. Each history
+// keeps its latest kMonitorHistory entries, entry n at slot(n).
+constexpr int kMonitorHistory = 64;
+struct Monitor {
+  static int slot(int32_t n) { return (n - 1) % kMonitorHistory + 1; }
+  int32_t STAGES = 0;            // iteration stages begun in the run
+  int32_t NSG = 0;               // grid lines of the present stage
+  int32_t SWEEPS = 0;            // sweeps made in the present stage
+  RVec<kMonitorHistory> RES;     // largest correction of each sweep
+  RVec<kMonitorHistory> CLEST;   // lift estimate formed before each sweep
+  int32_t UPDATES = 0;           // boundary-layer updates after a sweep in the present stage
+  RVec<kMonitorHistory> CHANGE;  // transpiration-change measure of each update
+  RVec<kMonitorHistory> CLV;     // lift coefficient of each update
+  RVec<kMonitorHistory> XTRU, XTRL;  // transition x on the upper and lower surface at each update
+  float XTR[2] = {0.0f, 0.0f};   // transition x of the last boundary-layer calculation
+  // Coefficients of the last summary printed, at full precision.
+  int32_t SUMMARIES = 0;         // summaries printed in the run
+  float EM = 0.0f, ALP = 0.0f;   // Mach number and incidence (degrees) of the summary
+  float CL = 0.0f, CM = 0.0f, CDP = 0.0f, CDF = 0.0f, CDV = 0.0f, CD1 = 0.0f, CD2 = 0.0f;
+};
+
 struct FlowState {
   RunControl run;
   Gas gas;
@@ -311,7 +335,44 @@ struct FlowState {
   Results res;
   Coupling cpl;
   BoundaryLayer bl;
+  Monitor mon;
   float ALP = 0.0f;  // incidence: degrees between steps, radians within a step
 };
+
+// Monitor entries, written where the histories and the summaries are.
+inline void monitor_stage(FlowState& fs) {
+  Monitor& m = fs.mon;
+  ++m.STAGES;
+  m.NSG = fs.grid.NSG;
+  m.SWEEPS = m.UPDATES = 0;
+}
+inline void monitor_sweep(FlowState& fs) {
+  Monitor& m = fs.mon;
+  int s = Monitor::slot(++m.SWEEPS);
+  m.RES(s) = fs.pot.RESMAX;
+  m.CLEST(s) = fs.pot.CLEST;
+}
+inline void monitor_update(FlowState& fs) {
+  Monitor& m = fs.mon;
+  int s = Monitor::slot(++m.UPDATES);
+  m.CHANGE(s) = fs.cpl.CHANGE;
+  m.CLV(s) = fs.cpl.CLV;
+  m.XTRU(s) = m.XTR[0];
+  m.XTRL(s) = m.XTR[1];
+}
+// ALP in degrees; CDF and CDV are 0 for an inviscid run.
+inline void monitor_summary(FlowState& fs) {
+  Monitor& m = fs.mon;
+  ++m.SUMMARIES;
+  m.EM = fs.gas.EM;
+  m.ALP = fs.ALP;
+  m.CL = fs.res.CL;
+  m.CM = fs.res.CM;
+  m.CDP = fs.res.CDP;
+  m.CDF = fs.run.IVP != 0 ? fs.cpl.CDF : 0.0f;
+  m.CDV = fs.run.IVP != 0 ? fs.cpl.CDV : 0.0f;
+  m.CD1 = fs.res.CD1;
+  m.CD2 = fs.res.CD2;
+}
 
 }  // namespace tarn

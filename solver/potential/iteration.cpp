@@ -73,6 +73,7 @@ void iteration_stage(FlowState& fs) {
   if (run.ICL == 1) run.ALP0 = fs.ALP;
   int block = 0;
   units().write(kHistory, kHistoryHeading);
+  monitor_stage(fs);
   if (run.NFIELD == 0) p.IRES = p.KRES = 0;
   run.ICL = -run.ICL;
 
@@ -82,6 +83,7 @@ void iteration_stage(FlowState& fs) {
     p.CLEST = 2.0f * p.GAM / fs.map.SIGMA;
     relaxation_sweep(fs);
     units().write(kHistory, kHistoryLine, p.RESMAX, p.CLEST);
+    monitor_sweep(fs);
     if (viscous) coupling_cycle(fs, 3);
     if (run.ICL == 1) {
       if (std::fabs(fs.ALP - run.ALP0) > kIncidenceChange && n / nvisc != block) incidence_update(fs);

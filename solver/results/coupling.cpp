@@ -105,6 +105,7 @@ void boundary_layers(FlowState& fs) {
   for (int j = 1; j <= 2; ++j) {
     surface_boundary_layer(fs, j, xt[j - 1], dd[j - 1], print_switch);
     int& n = bl.N[j - 1];
+    fs.mon.XTR[j - 1] = bl.ITR[j - 1] <= n ? bl.X(bl.ITR[j - 1], j) : 1.0f;
     float side = j == 1 ? 1.0f : -1.0f;
     for (int l = 2; l <= n; ++l)
       if (bl.X(l, j) <= 1.0f)
@@ -136,6 +137,7 @@ void viscous_summary(FlowState& fs) {
   for (auto [value, name] : {std::pair{bl.DTE, "DTE"}, {bl.HTE, "HTE"}, {bl.X96, "X96"}, {bl.H96, "H96"},
                              {bl.X94, "X94"}, {bl.H94, "H94"}})
     require_finite(value, name);
+  monitor_summary(fs);
   Units& u = units();
   u.write_values(kListing, kViscousSummary, values);
   values.insert(values.begin(), Value(kSummaryCode));
@@ -263,7 +265,10 @@ void update(FlowState& fs, float mult, int mode) {
   if (fs.grid.NSG <= kCoarseMesh) surface_curvature_term(fs);
   Transpiration t = new_transpiration(fs);
   c.CHANGE = transpiration_change(fs, t);
-  if (mode != kEnd) units().write(kCouplingHistory, kChangeRecord, c.CHANGE);
+  if (mode != kEnd) {
+    units().write(kCouplingHistory, kChangeRecord, c.CHANGE);
+    monitor_update(fs);
+  }
   bool tables = mode == kEnd && c.IVPRINT == 2;
   relax_transpiration(fs, t, g, tables);
   if (fs.run.IVP < 2) return;

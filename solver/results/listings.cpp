@@ -86,9 +86,11 @@ void write_results(FlowState& fs) {
     require_finite(r.CD2, "CD2");
   }
   if (tables) wake_table(fs);
-  if (final_print && run.IVP == 0)
+  if (final_print && run.IVP == 0) {
+    monitor_summary(fs);
     for (int unit : {kListing, kBrief})
       units().write(unit, kInviscidSummary, fs.gas.EM, fs.ALP, r.CL, r.CM, r.CDP, r.CD1, r.CD2);
+  }
 }
 
 }  // namespace tarn

@@ -1,0 +1,153 @@
+// Reading and writing the JSON and text files of a study, and the decimal
+// form of the numbers in them.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "files.h"
+
+namespace tarn::sweep {
+
+namespace {
+
+constexpr int kFewestDigits = 6;  // a float always reads back from 9 significant digits
+constexpr int kMostDigits = 9;
+
+Json number_list(const std::vector<float>& v) {
+  Json list = Json::array();
+  for (float x : v) list.push_back(number(x));
+  return list;
+}
+
+std::vector<float> floats(const Json& j) {
+  std::vector<float> v;
+  for (const Json& x : j) v.push_back(x.get<float>());
+  return v;
+}
+
+}  // namespace
+
+std::string decimal(float v) {
+  if (!std::isfinite(v)) return std::string();
+  char buf[32];
+  for (int digits = kFewestDigits; digits <= kMostDigits; ++digits) {
+    std::snprintf(buf, sizeof buf, "%.*g", digits, static_cast<double>(v));
+    if (std::strtof(buf, nullptr) == v) break;
+  }
+  return buf;
+}
+
+Json number(float v) {
+  if (!std::isfinite(v)) return nullptr;
+  return std::strtod(decimal(v).c_str(), nullptr);
+}
+
+std::string read_text(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void write_text(const std::string& path, const std::string& text) {
+  std::string temporary = path + ".part";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out.flush()) throw std::runtime_error("cannot write " + temporary);
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) throw std::runtime_error("cannot write " + path);
+}
+
+Json read_json(const std::string& path) {
+  try {
+    return Json::parse(read_text(path));
+  } catch (const Json::exception& e) {
+    throw std::runtime_error(path + " is not readable JSON: " + e.what());
+  }
+}
+
+void write_json(const std::string& path, const Json& j) { write_text(path, j.dump(1) + "\n"); }
+
+std::string point_folder(int n) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%s/%03d", kPointsFolder.c_str(), n);
+  return buf;
+}
+
+std::string run_name(int n) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "P%03d", n);
+  return buf;
+}
+
+Json study_json(const Study& s) {
+  Json set = Json::object();
+  for (const auto& [name, value] : s.set) set[name] = number(value);
+  Json j;
+  j["aerofoil"] = s.aerofoil;
+  j["title"] = s.title;
+  j["source"] = s.source;
+  j["mach"] = number_list(s.mach);
+  j["alpha"] = s.cl.empty() ? number_list(s.alpha) : Json(nullptr);
+  j["cl"] = s.cl.empty() ? Json(nullptr) : number_list(s.cl);
+  j["re"] = number(s.re);
+  j["xtu"] = number(s.xtu);
+  j["xtl"] = number(s.xtl);
+  j["viscous"] = s.viscous;
+  j["grid"] = s.grid;
+  j["set"] = set;
+  Json points = Json::array();
+  for (const Point& p : points_of(s))
+    points.push_back({{"point", p.number},
+                      {"folder", p.folder},
+                      {"mach", number(p.mach)},
+                      {"alpha", p.lift_given ? Json(nullptr) : number(p.alpha)},
+                      {"cl", p.lift_given ? number(p.cl) : Json(nullptr)}});
+  j["points"] = points;
+  return j;
+}
+
+Study study_from_json(const Json& j) {
+  Study s;
+  s.aerofoil = j.at("aerofoil").get<std::string>();
+  s.title = j.at("title").get<std::string>();
+  s.source = j.at("source").get<std::string>();
+  s.mach = floats(j.at("mach"));
+  if (!j.at("alpha").is_null()) s.alpha = floats(j.at("alpha"));
+  if (!j.at("cl").is_null()) s.cl = floats(j.at("cl"));
+  s.re = j.at("re").get<float>();
+  s.xtu = j.at("xtu").get<float>();
+  s.xtl = j.at("xtl").get<float>();
+  s.viscous = j.at("viscous").get<bool>();
+  s.grid = j.at("grid").get<int32_t>();
+  for (const auto& [name, value] : j.at("set").items()) s.set.emplace_back(name, value.get<float>());
+  return s;
+}
+
+Json point_json(const Study& s, const Point& p) {
+  Json j = study_json(s);
+  j.erase("points");
+  j["mach"] = number_list({p.mach});
+  j["alpha"] = number_list({p.alpha});
+  j["cl"] = p.lift_given ? number_list({p.cl}) : Json(nullptr);
+  Json head = {{"point", p.number}, {"folder", p.folder}};
+  head.update(j);
+  return head;
+}
+
+void point_from_json(const Json& j, Study& s, Point& p) {
+  s = study_from_json(j);
+  p.number = j.at("point").get<int>();
+  p.folder = j.at("folder").get<std::string>();
+  p.mach = s.mach.at(0);
+  p.alpha = s.alpha.at(0);
+  p.lift_given = !s.cl.empty();
+  p.cl = p.lift_given ? s.cl.at(0) : 0.0f;
+}
+
+}  // namespace tarn::sweep

@@ -1,0 +1,186 @@
+// tarnsweep: studies of many runs of the solver (polars, drag-rise curves).
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+#include <stdexcept>
+
+#include "sweep.h"
+#include "version.h"
+
+namespace {
+
+using tarn::sweep::Study;
+
+constexpr size_t kMostValues = 10000;  // values in one list: a guard against a mistyped step
+constexpr double kStepSlack = 1.0e-6;   // a range ends at its last value within this share of a step
+
+const char* const kUsage =
+    "usage: tarnsweep AEROFOIL --mach LIST (--alpha LIST | --cl LIST) [--re 6e6] [--xtr X | --xtu X --xtl X]\n"
+    "                 [--inviscid] [--grid 160] [--set NAME=VALUE]... [--jobs N] [--plan-only] --out DIR\n"
+    "       tarnsweep --run-point DIR/points/NNN\n"
+    "       tarnsweep --collect DIR\n";
+
+const char* const kFooter = R"(
+Reads AEROFOIL, an aerofoil data file as tarn reads it, and copies it into DIR.
+Each condition (every Mach number with every incidence or lift coefficient) is
+an ordinary tarn run in DIR/points/NNN/, set up by tarnprep's run-file writer;
+tarn run there by hand gives the same files. Each point writes result.json
+(coefficients, verdict, tries), surface.csv and wake.csv; a point that does
+not converge is retried with safer numerics, earlier tries kept in try1/, ...
+The study writes DIR/study.json, DIR/polar.csv and DIR/polar.txt, and for
+running the points elsewhere DIR/jobs.txt (one command per point) and
+DIR/slurm.sh (a Slurm job array over jobs.txt). Run again with the same --out,
+a study takes up the points that have no result yet.
+
+Lists: 0.5,0.6 or FROM:TO:STEP (0:6:0.5), or both mixed (0,2:8:2).
+
+Exit status: 0 every point converged; 1 some point not converged or failed;
+2 bad options, aerofoil file or study folder; 130 interrupted (Ctrl-C).
+The user's guide is docs/guide.md.)";
+
+[[noreturn]] void refuse(const std::string& message) { throw std::invalid_argument(message); }
+
+double real_of(const std::string& text, const std::string& what) {
+  char* end = nullptr;
+  double v = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !std::isfinite(v)) refuse(what + ": '" + text + "' is not a number");
+  return v;
+}
+
+// "0.5,0.6" or "0:6:0.5" or both mixed, in the order given.
+std::vector<float> list_of(const std::string& text, const std::string& what) {
+  std::vector<float> values;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t comma = text.find(',', start);
+    std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    size_t c1 = item.find(':'), c2 = c1 == std::string::npos ? c1 : item.find(':', c1 + 1);
+    if (c1 == std::string::npos) {
+      values.push_back(static_cast<float>(real_of(item, what)));
+    } else {
+      if (c2 == std::string::npos) refuse(what + ": a range is FROM:TO:STEP, not '" + item + "'");
+      double from = real_of(item.substr(0, c1), what), to = real_of(item.substr(c1 + 1, c2 - c1 - 1), what);
+      double step = real_of(item.substr(c2 + 1), what);
+      double steps = (to - from) / step;
+      if (step == 0.0 || steps < -kStepSlack) refuse(what + ": the step of '" + item + "' does not lead from " +
+                                                     "FROM to TO");
+      if (steps > static_cast<double>(kMostValues)) refuse(what + ": '" + item + "' gives too many values");
+      for (long k = 0; k <= static_cast<long>(std::floor(steps + kStepSlack)); ++k)
+        values.push_back(static_cast<float>(from + static_cast<double>(k) * step));
+    }
+    if (values.size() > kMostValues) refuse(what + ": too many values");
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return values;
+}
+
+std::pair<std::string, float> setting_of(const std::string& text) {
+  size_t eq = text.find('=');
+  if (eq == std::string::npos || eq == 0) refuse("--set " + text + ": give NAME=VALUE, for example XS=1.7");
+  std::string name = text.substr(0, eq);
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (name == "NSG") refuse("--set NSG: give the grid lines with --grid");
+  return {name, static_cast<float>(real_of(text.substr(eq + 1), "--set " + name))};
+}
+
+struct Options {
+  std::string aerofoil, mach, alpha, cl, out, run_point, collect;
+  std::vector<std::string> set;
+  double re = 6.0e6, xtr = -1.0, xtu = -1.0, xtl = -1.0;
+  bool inviscid = false, plan_only = false;
+  int grid = 160;
+  int jobs = static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+};
+
+constexpr double kDefaultTransition = 0.05;
+
+Study study_of(const Options& o) {
+  if (o.aerofoil.empty()) refuse("give the aerofoil file");
+  if (o.mach.empty()) refuse("give the Mach numbers with --mach");
+  if (o.alpha.empty() == o.cl.empty()) refuse("give either --alpha or --cl");
+  if (o.out.empty()) refuse("give the study folder with --out");
+  if (o.xtr >= 0.0 && (o.xtu >= 0.0 || o.xtl >= 0.0)) refuse("give --xtr, or --xtu and --xtl, not both");
+  if (o.jobs < 1) refuse("--jobs must be 1 or more");
+  Study s;
+  s.source = o.aerofoil;
+  s.mach = list_of(o.mach, "--mach");
+  if (!o.alpha.empty()) s.alpha = list_of(o.alpha, "--alpha");
+  if (!o.cl.empty()) s.cl = list_of(o.cl, "--cl");
+  s.re = static_cast<float>(o.re);
+  s.xtu = static_cast<float>(o.xtr >= 0.0 ? o.xtr : o.xtu >= 0.0 ? o.xtu : kDefaultTransition);
+  s.xtl = static_cast<float>(o.xtr >= 0.0 ? o.xtr : o.xtl >= 0.0 ? o.xtl : kDefaultTransition);
+  s.viscous = !o.inviscid;
+  s.grid = o.grid;
+  for (const std::string& text : o.set) s.set.push_back(setting_of(text));
+  for (const tarn::sweep::Point& p : tarn::sweep::points_of(s)) {
+    tarn::RunAnswers a;
+    std::string problem = tarn::sweep::answers_of(s, p, a);
+    if (!problem.empty()) refuse(problem);
+  }
+  return s;
+}
+
+int study(const Options& o) {
+  Study s = study_of(o);
+  tarn::sweep::Aerofoil aerofoil = tarn::sweep::import_aerofoil(s.source);
+  s.aerofoil = aerofoil.name;
+  s.title = aerofoil.title;
+  tarn::sweep::write_plan(s, aerofoil, o.out);
+  if (o.plan_only) {
+    std::cout << tarn::sweep::points_of(s).size() << " points planned in " << o.out << " (jobs.txt, slurm.sh)\n";
+    return tarn::sweep::kSweepConverged;
+  }
+  return tarn::sweep::run_study(o.out, o.jobs);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app(std::string("tarnsweep: polars and drag-rise curves, many tarn runs at once.\n") + kUsage);
+  app.footer(kFooter);
+  app.set_version_flag("--version", std::string("tarnsweep ") + tarn::kVersion);
+  Options o;
+  app.add_option("AEROFOIL", o.aerofoil, "Aerofoil data file");
+  app.add_option("--mach", o.mach, "Free-stream Mach numbers, 0.05 to 0.95");
+  app.add_option("--alpha", o.alpha, "Incidences in degrees, -20 to 20");
+  app.add_option("--cl", o.cl, "Required lift coefficients (viscous runs); the incidence is found");
+  app.add_option("--re", o.re, "Reynolds number based on chord (default 6e6)");
+  app.add_option("--xtr", o.xtr, "Transition x/c on both surfaces (default 0.05)");
+  app.add_option("--xtu", o.xtu, "Transition x/c on the upper surface");
+  app.add_option("--xtl", o.xtl, "Transition x/c on the lower surface");
+  app.add_flag("--inviscid", o.inviscid, "Inviscid runs");
+  app.add_option("--grid", o.grid, "Grid lines round the aerofoil, even, 96 to 160 (default 160)");
+  app.add_option("--set", o.set, "A numerical parameter of tarnprep by name: NSC, NSF, XS, XM, GVISCC, NVISCC, "
+                                 "GVISCF, NVISCF, DD21, DD22, EP, QCP");
+  app.add_option("--jobs", o.jobs, "Points run at once (default: the number of cores)");
+  app.add_option("--out", o.out, "Study folder");
+  app.add_flag("--plan-only", o.plan_only, "Write the study folder, jobs.txt and slurm.sh, run nothing");
+  auto* point = app.add_option("--run-point", o.run_point, "Run one point folder of a study");
+  app.add_option("--collect", o.collect, "Write the polar of a study from its finished points");
+  try {
+    app.parse(argc, argv);
+    if (!o.run_point.empty() || !o.collect.empty()) {
+      if (argc != 3) refuse("--run-point and --collect take a folder and no other option");
+      return *point ? tarn::sweep::run_point(o.run_point) : tarn::sweep::collect(o.collect);
+    }
+    return study(o);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    std::cerr << "tarnsweep: " << e.what() << '\n' << kUsage << "Run with --help for more information.\n";
+    return tarn::sweep::kSweepBadInput;
+  } catch (const std::invalid_argument& e) {
+    std::cerr << "tarnsweep: " << e.what() << '\n' << kUsage << "Run with --help for more information.\n";
+    return tarn::sweep::kSweepBadInput;
+  } catch (const std::exception& e) {
+    std::cerr << "tarnsweep: " << e.what() << '\n';
+    return tarn::sweep::kSweepBadInput;
+  }
+}

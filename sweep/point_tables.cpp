@@ -1,0 +1,114 @@
+// The surface and wake tables of a point, taken from the flow state at the
+// end of the run at full precision: pressures and local Mach numbers of the
+// results, and the boundary-layer thicknesses and skin friction of the last
+// boundary-layer calculation.
+#include <algorithm>
+#include <cmath>
+
+#include "point.h"
+
+namespace tarn::sweep {
+
+namespace {
+
+constexpr float kSameStation = 1.0e-5f;  // wake points and stations within this in x are the same place
+
+std::string field(float v) { return decimal(v); }
+
+// Shape factor, where there is a momentum thickness.
+float shape_factor(float dstar, float theta) { return theta > 0.0f ? dstar / theta : NAN; }
+
+// Skin friction at station l of surface j as the station list stands after
+// the coupling took the inserted transition station out again: the friction
+// array still holds that station, one place further on beyond it.
+float station_friction(const FlowState& fs, int l, int j) {
+  const BoundaryLayer& bl = fs.bl;
+  float xt = j == 1 ? fs.cpl.XTU : fs.cpl.XTL;
+  int shift = bl.INSERTED[j - 1] == 1 && bl.X(l, j) > xt ? 1 : 0;
+  return bl.CF(l + shift, j);
+}
+
+// Skin friction at surface point i, linear in x between the stations of the
+// point's surface that bracket it.
+float point_friction(const FlowState& fs, int i, int ist) {
+  const BoundaryLayer& bl = fs.bl;
+  int j = i <= ist ? 2 : 1;
+  float x = fs.res.X(i);
+  for (int l = 2; l <= bl.N[j - 1]; ++l) {
+    float x0 = bl.X(l - 1, j), x1 = bl.X(l, j);
+    if ((x0 <= x && x <= x1) || (x1 <= x && x <= x0)) {
+      float w = x1 != x0 ? (x - x0) / (x1 - x0) : 0.0f;
+      return station_friction(fs, l - 1, j) + w * (station_friction(fs, l, j) - station_friction(fs, l - 1, j));
+    }
+  }
+  return NAN;
+}
+
+// Stagnation point of the last boundary-layer calculation: the point whose
+// x and y open the lower surface's station list.
+int stagnation_point(const FlowState& fs) {
+  const BoundaryLayer& bl = fs.bl;
+  int np = fs.grid.NSG + 1;
+  for (int i = 1; i <= np; ++i)
+    if (fs.res.X(i) == bl.X(1, 2) && fs.res.Y(i) == bl.Y(1, 2)) return i;
+  return fs.grid.NSG / 2 + 1;
+}
+
+void surface_row(const FlowState& fs, std::string& out, const char* surface, int i, int ist) {
+  const Results& r = fs.res;
+  out += std::string(surface) + "," + field(r.X(i)) + "," + field(r.Y(i)) + "," + field(r.CP(i)) + "," +
+         field(r.EMLS(i)) + ",";
+  if (fs.run.IVP != 0 && fs.cpl.ISURF != 0) {
+    float dstar = fs.cpl.DSS(i), theta = fs.cpl.THS(i);
+    out += field(dstar) + "," + field(theta) + "," + field(shape_factor(dstar, theta)) + "," +
+           field(point_friction(fs, i, ist));
+  } else {
+    out += ",,,";
+  }
+  out += "\n";
+}
+
+// Station of surface j at x beyond the trailing edge, or 0.
+int wake_station(const BoundaryLayer& bl, int j, float x) {
+  for (int l = 1; l <= bl.N[j - 1]; ++l)
+    if (std::fabs(bl.X(l, j) - x) < kSameStation) return l;
+  return 0;
+}
+
+}  // namespace
+
+void write_surface_table(const FlowState& fs, const std::string& path) {
+  const Results& r = fs.res;
+  int np = fs.grid.NSG + 1;
+  int imin = 1;
+  for (int i = 2; i <= np; ++i)
+    if (r.X(i) < r.X(imin)) imin = i;
+  int ist = stagnation_point(fs);
+  std::string out = "surface,x,z,cp,mach,dstar,theta,h,cf\n";
+  for (int i = imin; i <= np; ++i) surface_row(fs, out, "upper", i, ist);
+  for (int i = imin; i >= 1; --i) surface_row(fs, out, "lower", i, ist);
+  write_text(path, out);
+}
+
+void write_wake_table(const FlowState& fs, const std::string& path) {
+  const Results& r = fs.res;
+  const BoundaryLayer& bl = fs.bl;
+  bool wake_layer = fs.run.IVP >= 2 && fs.cpl.IWAKE != 0;
+  std::string out = "x,cp,mach,dstar,theta,h\n";
+  for (int k = 1; k <= fs.grid.MR; ++k) {
+    float x = r.XW(k);
+    out += field(x) + "," + field(r.CPU(k)) + "," + field(r.WK(k, 2)) + ",";
+    int upper = wake_layer ? wake_station(bl, 1, x) : 0, lower = wake_layer ? wake_station(bl, 2, x) : 0;
+    if (upper > 0 && lower > 0) {
+      // The wake as a whole: both sides' thicknesses added.
+      float dstar = bl.DELSTAR(upper, 1) + bl.DELSTAR(lower, 2), theta = bl.THETA(upper, 1) + bl.THETA(lower, 2);
+      out += field(dstar) + "," + field(theta) + "," + field(shape_factor(dstar, theta));
+    } else {
+      out += ",,";
+    }
+    out += "\n";
+  }
+  write_text(path, out);
+}
+
+}  // namespace tarn::sweep

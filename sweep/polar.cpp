@@ -1,0 +1,124 @@
+// The polar of a study: one row per point from the points' results, as CSV
+// for programs and in fixed columns for reading. Points without a result
+// have empty fields.
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+
+#include "files.h"
+
+namespace tarn::sweep {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kUnits =
+    "# alpha in degrees (the incidence reached when a lift coefficient was required); coefficients on the chord, "
+    "cm about the quarter chord; cd = cdv + cd2; tries = runs made\n";
+const char* const kColumns[] = {"point", "mach", "alpha", "cl", "cm", "cdp", "cdf", "cdv", "cd1", "cd2", "cd",
+                                "verdict", "tries"};
+constexpr size_t kVerdictColumn = 11;
+const char* const kCoefficients[] = {"alpha", "cl", "cm", "cdp", "cdf", "cdv", "cd1", "cd2", "cd"};
+// polar.txt: column widths and decimals (-1 for text).
+struct FixedColumn {
+  int width, decimals;
+};
+const FixedColumn kFixed[] = {{5, 0}, {8, 4}, {9, 4}, {10, 5}, {10, 5}, {10, 5}, {10, 5}, {10, 5},
+                              {10, 5}, {10, 5}, {10, 5}, {16, -1}, {7, 0}};
+
+// One row of the polar: the values of its columns, null where there is none.
+using Row = std::vector<Json>;
+
+Row row_of(const Point& p, const fs::path& result) {
+  Row r = {p.number, number(p.mach)};
+  Json coefficients, verdict, tries;
+  if (!result.empty() && fs::exists(result)) {
+    Json j = read_json(result.string());
+    coefficients = j.at("coefficients");
+    verdict = j.at("verdict").at("status");
+    tries = j.at("tries").size();
+  }
+  for (const char* c : kCoefficients) {
+    Json v = coefficients.is_object() ? coefficients.at(c) : Json(nullptr);
+    if (std::string(c) == "alpha" && v.is_null() && !p.lift_given) v = number(p.alpha);
+    r.push_back(v);
+  }
+  r.push_back(verdict);
+  r.push_back(tries);
+  return r;
+}
+
+std::string csv_field(const Json& v) {
+  if (v.is_null()) return std::string();
+  if (v.is_string()) return v.get<std::string>();
+  if (v.is_number_integer()) return std::to_string(v.get<long long>());
+  return decimal(v.get<float>());
+}
+
+std::string fixed_field(const Json& v, const FixedColumn& c) {
+  char buf[64];
+  if (c.decimals < 0)
+    std::snprintf(buf, sizeof buf, "  %-*s", c.width - 2, v.is_string() ? v.get<std::string>().c_str() : "");
+  else if (v.is_number())
+    std::snprintf(buf, sizeof buf, "%*.*f", c.width, c.decimals, v.get<double>());
+  else
+    std::snprintf(buf, sizeof buf, "%*s", c.width, "");
+  return buf;
+}
+
+std::string csv(const std::vector<Row>& rows) {
+  std::string out = kUnits;
+  for (size_t k = 0; k < std::size(kColumns); ++k) out += std::string(k ? "," : "") + kColumns[k];
+  out += "\n";
+  for (const Row& r : rows) {
+    for (size_t k = 0; k < r.size(); ++k) out += (k ? "," : "") + csv_field(r[k]);
+    out += "\n";
+  }
+  return out;
+}
+
+std::string fixed_columns(const std::vector<Row>& rows, const std::string& title) {
+  std::string out = title + "\n" + kUnits;
+  for (size_t k = 0; k < std::size(kColumns); ++k) {
+    char buf[64];
+    bool text = kFixed[k].decimals < 0;
+    std::snprintf(buf, sizeof buf, text ? "  %-*s" : "%*s", kFixed[k].width - (text ? 2 : 0), kColumns[k]);
+    out += buf;
+  }
+  out += "\n";
+  for (const Row& r : rows) {
+    for (size_t k = 0; k < r.size(); ++k) out += fixed_field(r[k], kFixed[k]);
+    out += "\n";
+  }
+  return out;
+}
+
+}  // namespace
+
+int collect(const std::string& dir) {
+  Study s;
+  try {
+    s = read_study(dir);
+  } catch (const std::exception& e) {
+    std::cerr << "tarnsweep: " << e.what() << '\n';
+    return kSweepBadInput;
+  }
+  std::vector<Row> rows;
+  bool all_converged = true;
+  for (const Point& p : points_of(s)) {
+    try {
+      rows.push_back(row_of(p, fs::path(dir) / p.folder / kResultFile));
+    } catch (const std::exception& e) {
+      std::cerr << "tarnsweep: point " << p.number << ": " << e.what() << '\n';
+      rows.push_back(row_of(p, fs::path()));
+    }
+    all_converged = all_converged && rows.back()[kVerdictColumn] == kConverged;
+  }
+  write_text((fs::path(dir) / kPolarCsv).string(), csv(rows));
+  write_text((fs::path(dir) / kPolarTxt).string(), fixed_columns(rows, s.title));
+  study_finished(dir);
+  return all_converged ? kSweepConverged : kSweepMissed;
+}
+
+}  // namespace tarn::sweep

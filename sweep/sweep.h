@@ -1,0 +1,85 @@
+// Studies: a polar or a drag-rise curve as many ordinary runs of the solver,
+// one folder per condition, run concurrently in separate processes (the
+// solver's unit table is process-wide), each judged from its histories and
+// retried with safer numerics, then gathered into one table.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "prep.h"
+
+namespace tarn::sweep {
+
+// Exit statuses of tarnsweep.
+enum SweepStatus : int {
+  kSweepConverged = 0,    // every point converged (--run-point, --collect: the files were written)
+  kSweepMissed = 1,       // some point not converged or failed
+  kSweepBadInput = 2,     // options, aerofoil file or study folder refused
+  kSweepInterrupted = 130,
+};
+
+// The study as asked on the command line.
+struct Study {
+  std::string aerofoil;        // the imported aerofoil data file in the study folder (8.3 name)
+  std::string title;           // title line of the aerofoil data file
+  std::string source;          // the aerofoil file as given
+  std::vector<float> mach;     // free-stream Mach numbers
+  std::vector<float> alpha;    // incidences, degrees (empty when lift coefficients are required)
+  std::vector<float> cl;       // required lift coefficients (empty when incidences are given)
+  float re = 6.0e6f;           // Reynolds number based on chord
+  float xtu = 0.05f, xtl = 0.05f;  // transition, x/c
+  bool viscous = true;
+  int32_t grid = 160;          // grid lines round the aerofoil on the fine mesh
+  std::vector<std::pair<std::string, float>> set;  // numerical parameters changed by name
+};
+
+// One condition of a study: an ordinary run in its own folder.
+struct Point {
+  int number = 0;            // 1, 2, ... in the order Mach number, then incidence or lift
+  std::string folder;        // relative to the study folder, "points/001"
+  float mach = 0.0f;
+  float alpha = 0.0f;        // incidence, or the starting incidence when a lift is required
+  bool lift_given = false;
+  float cl = 0.0f;           // required lift coefficient
+};
+
+// The conditions of a study: every Mach number with every incidence or lift.
+std::vector<Point> points_of(const Study& s);
+// The answers tarnprep would be given for a point, numerical parameters
+// included; an empty string, or why an answer is refused.
+std::string answers_of(const Study& s, const Point& p, RunAnswers& a);
+
+// An aerofoil as a study holds it: an aerofoil data file under an 8.3 name.
+struct Aerofoil {
+  std::string name;   // "NACA0012.DAT"
+  std::string title;  // its title line
+  std::string text;   // the file
+};
+// The one way an aerofoil enters a study: reads the file as given and
+// returns it as an aerofoil data file. Throws std::runtime_error on a file
+// it refuses.
+Aerofoil import_aerofoil(const std::string& source);
+
+// Study folder: study.json, the point folders with their run files and
+// point.json, jobs.txt and slurm.sh. A folder already holding the same study
+// is kept as it is, finished points included; another study's folder, or a
+// folder of other files, is refused (std::runtime_error).
+void write_plan(const Study& s, const Aerofoil& aerofoil, const std::string& dir);
+Study read_study(const std::string& dir);
+
+// Runs the points of the study folder that have no result yet, `jobs` at a
+// time, with a progress line; then writes the polar. Returns the exit status.
+int run_study(const std::string& dir, int jobs);
+// Runs one point in this process, with its retries, and writes its results.
+int run_point(const std::string& folder);
+// polar.csv and polar.txt from the finished points. Returns the exit status.
+int collect(const std::string& dir);
+
+// Where the plots are drawn: after a point has written its results, and
+// after the polar of a study has been written.
+void point_finished(const std::string& folder);
+void study_finished(const std::string& dir);
+
+}  // namespace tarn::sweep

@@ -1,0 +1,171 @@
+// The verdict on a run, from the histories of its last stage rather than
+// from its status record (which says only that the run ended): the largest
+// potential correction must have fallen below a stated tolerance, the
+// coupling change measure below the run's viscous tolerance, and the lift
+// must be steady over the last boundary-layer updates. Every figure reported
+// is tested for finiteness here, whatever the solver itself stopped on.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "point.h"
+#include "run_stop.h"
+
+namespace tarn::sweep {
+
+namespace {
+
+// Largest correction of a sweep, taken as the median of the last sweeps so
+// that the one sweep disturbed by a boundary-layer update does not decide.
+constexpr float kCorrectionTolerance = 1.0e-4f;
+constexpr int kCorrectionSweeps = 5;
+// Lift steady: its range over the last updates of a viscous run, or over the
+// last sweeps of an inviscid one.
+constexpr float kLiftTolerance = 1.0e-3f;
+constexpr int kLiftUpdates = 5;
+constexpr int kLiftSweeps = 25;
+// Transition positions that differ by more than this between the last
+// updates are reported as moving.
+constexpr float kTransitionMoves = 1.0e-4f;
+
+// The latest `count` entries of a history (oldest first).
+std::vector<float> latest(const RVec<kMonitorHistory>& history, int32_t entries, int count) {
+  std::vector<float> v;
+  for (int32_t n = std::max(1, entries - count + 1); n <= entries; ++n) v.push_back(history(Monitor::slot(n)));
+  return v;
+}
+
+float median(std::vector<float> v) {
+  std::sort(v.begin(), v.end(), [](float a, float b) { return a < b || (std::isnan(b) && !std::isnan(a)); });
+  return v.empty() ? NAN : v[v.size() / 2];
+}
+
+// Range of the values; not a number when any is not finite.
+float spread(const std::vector<float>& v) {
+  if (v.empty()) return NAN;
+  for (float x : v)
+    if (!std::isfinite(x)) return NAN;
+  auto [lo, hi] = std::minmax_element(v.begin(), v.end());
+  return *hi - *lo;
+}
+
+std::string sci(float v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1E", static_cast<double>(v));
+  return buf;
+}
+
+std::string fixed4(float v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.4f", static_cast<double>(v));
+  return buf;
+}
+
+// A test passes only on a finite figure below its tolerance.
+bool below(float figure, float tolerance) { return std::isfinite(figure) && figure < tolerance; }
+
+std::string joined(const std::vector<std::string>& parts) {
+  std::string s;
+  for (const std::string& p : parts) s += (s.empty() ? "" : "; ") + p;
+  return s;
+}
+
+Json summary_coefficients(const FlowState& fs, bool& finite) {
+  const Monitor& m = fs.mon;
+  bool viscous = fs.run.IVP != 0;
+  float cd = viscous ? m.CDV + m.CD2 : m.CD2;  // as the listing's CDV+CD2
+  finite = true;
+  for (float v : {m.ALP, m.CL, m.CM, m.CDP, m.CDF, m.CDV, m.CD1, m.CD2, cd}) finite = finite && std::isfinite(v);
+  return {{"alpha", number(m.ALP)}, {"cl", number(m.CL)},  {"cm", number(m.CM)},
+          {"cdp", number(m.CDP)},   {"cdf", viscous ? number(m.CDF) : Json(nullptr)},
+          {"cdv", viscous ? number(m.CDV) : Json(nullptr)},
+          {"cd1", number(m.CD1)},   {"cd2", number(m.CD2)}, {"cd", number(cd)}};
+}
+
+// Where the transition lay over the last updates, when it moved.
+std::string transition_note(const Monitor& m, const RVec<kMonitorHistory>& xtr, const char* surface,
+                            Json& figures, const char* key) {
+  std::vector<float> v = latest(xtr, m.UPDATES, kLiftUpdates);
+  if (v.empty()) return std::string();
+  auto [lo, hi] = std::minmax_element(v.begin(), v.end());
+  figures[key] = {number(*lo), number(*hi)};
+  if (!(*hi - *lo > kTransitionMoves)) return std::string();
+  return std::string("transition on the ") + surface + " surface moves between x = " + fixed4(*lo) + " and " +
+         fixed4(*hi) + " from one update to the next";
+}
+
+}  // namespace
+
+std::string verdict_of(const std::string& try_status) {
+  return try_status == kConverged ? kConverged : try_status == kNotConverged ? kNotConverged : kFailed;
+}
+
+Judgement judge(const FlowState& fs, const Stop& stop) {
+  const Monitor& m = fs.mon;
+  bool viscous = fs.run.IVP != 0;
+  Judgement j;
+  j.figures = {{"grid", m.NSG}, {"sweeps", m.SWEEPS}};
+  std::string where = "sweep " + std::to_string(m.SWEEPS) + " of the stage on " + std::to_string(m.NSG) + " lines";
+
+  float correction = median(latest(m.RES, m.SWEEPS, kCorrectionSweeps));
+  j.figures["max_correction"] = number(correction);
+  j.figures["correction_tolerance"] = number(kCorrectionTolerance);
+  if (stop.stopped) {
+    j.status = stop.status == kExitDiverged ? "diverged" : kFailed;
+    j.reason = stop.message + " (" + where + ")";
+    j.coefficients = nullptr;
+    return j;
+  }
+  bool finite = false;
+  j.coefficients = m.SUMMARIES > 0 ? summary_coefficients(fs, finite) : Json(nullptr);
+  if (!finite) {
+    j.status = kFailed;
+    j.reason = m.SUMMARIES > 0 ? "the coefficients are not all finite numbers" : "the run printed no coefficients";
+    return j;
+  }
+  j.has_results = true;
+
+  std::vector<std::string> missed, met;
+  if (below(correction, kCorrectionTolerance))
+    met.push_back("largest correction " + sci(correction) + " below " + sci(kCorrectionTolerance));
+  else
+    missed.push_back("largest correction " + sci(correction) + " not below " + sci(kCorrectionTolerance));
+
+  float swing = NAN;
+  if (viscous) {
+    float change = m.UPDATES > 0 ? m.CHANGE(Monitor::slot(m.UPDATES)) : NAN;
+    float tolerance = fs.cpl.VTOL;
+    j.figures["updates"] = m.UPDATES;
+    j.figures["coupling_change"] = number(change);
+    j.figures["coupling_tolerance"] = number(tolerance);
+    if (below(change, tolerance))
+      met.push_back("coupling change " + sci(change) + " below " + sci(tolerance));
+    else
+      missed.push_back(m.UPDATES > 0 ? "coupling change " + sci(change) + " not below " + sci(tolerance)
+                                     : "no boundary-layer update in the last stage");
+    if (m.UPDATES >= kLiftUpdates) swing = spread(latest(m.CLV, m.UPDATES, kLiftUpdates));
+  } else if (m.SWEEPS >= kLiftSweeps) {
+    swing = spread(latest(m.CLEST, m.SWEEPS, kLiftSweeps));
+  }
+  std::string over = viscous ? " over the last " + std::to_string(kLiftUpdates) + " updates"
+                             : " over the last " + std::to_string(kLiftSweeps) + " sweeps";
+  j.figures["lift_swing"] = number(swing);
+  j.figures["lift_tolerance"] = number(kLiftTolerance);
+  if (below(swing, kLiftTolerance))
+    met.push_back("lift steady to " + sci(swing) + over);
+  else
+    missed.push_back(std::isfinite(swing) ? "lift swings by " + sci(swing) + over
+                                          : "too few" + std::string(viscous ? " updates" : " sweeps") +
+                                                " to judge the lift" + over);
+  if (viscous) {
+    for (const std::string& note : {transition_note(m, m.XTRU, "upper", j.figures, "transition_upper"),
+                                    transition_note(m, m.XTRL, "lower", j.figures, "transition_lower")})
+      if (!note.empty()) missed.empty() ? met.push_back(note) : missed.push_back(note);
+  }
+  j.status = missed.empty() ? kConverged : kNotConverged;
+  j.reason = joined(missed.empty() ? met : missed);
+  return j;
+}
+
+}  // namespace tarn::sweep
