@@ -26,37 +26,35 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The retries: each with safer numerics than the one before, taken from the
-// point's own numerics. The over-relaxation XS falls to these values (never
-// rising), the coarse and fine stages grow by these factors (a coarse stage
-// of at least kLeastCoarse sweeps), the coupling factors shrink by these.
-struct Retry {
+// The retries. A try that ended with results but did not converge is
+// continued from the flow field it dumped, with its own numerics and a
+// longer fine stage.
+// A try that diverged or failed is followed by a new run with safer
+// numerics: the over-relaxation XS falls to these values (never rising),
+// the coarse and fine stages grow by these factors (a coarse stage of at
+// least kLeastCoarse sweeps), the coupling factors shrink by these.
+struct Safer {
   float xs;
-  int32_t sweeps;     // factor on NSC and NSF
-  float coupling;     // factor on GVISCC and GVISCF
+  int32_t sweeps;   // factor on NSC and NSF
+  float coupling;   // factor on GVISCC and GVISCF
 };
-const Retry kRetries[] = {{1.7f, 2, 0.5f}, {1.5f, 3, 0.25f}};
+const Safer kSafer[] = {{1.7f, 2, 0.5f}, {1.5f, 3, 0.25f}};
 constexpr int32_t kLeastCoarse = 100;
+constexpr int32_t kContinuedSweeps = 2;  // a continuation's fine stage, in fine stages of the point
+constexpr size_t kMostTries = 8;
+// A continuation is continued again only when it brought the run at least
+// this much nearer convergence (its distance this share of the one before).
+constexpr float kProgress = 0.5f;
 
-using Changes = std::vector<std::pair<std::string, float>>;
-
-Changes retry_changes(const RunAnswers& a, const Retry& r) {
-  Changes c = {{"XS", std::min(a.XS, r.xs)},
-               {"NSC", static_cast<float>(std::max(a.NSC, kLeastCoarse) * r.sweeps)},
-               {"NSF", static_cast<float>(a.NSF * r.sweeps)}};
-  if (a.viscous == 1) {
-    c.emplace_back("GVISCC", a.GVISCC * r.coupling);
-    c.emplace_back("GVISCF", a.GVISCF * r.coupling);
+// Files of a try in the point folder: those named after the run (its run
+// files, listings and dumps), and the tables and console written beside them.
+struct TryFiles {
+  std::string name, aerofoil;
+  bool operator()(const fs::path& file) const {
+    std::string f = file.filename().string();
+    return (f.rfind(name, 0) == 0 && f != aerofoil) || f == kSurfaceCsv || f == kWakeCsv || f == kConsoleFile;
   }
-  return c;
-}
-
-// Files of a try in the point folder: those of the run name, and the tables
-// and console written beside them.
-bool belongs_to_try(const fs::path& file, const std::string& name) {
-  std::string f = file.filename().string();
-  return f.rfind(name + ".", 0) == 0 || f == kSurfaceCsv || f == kWakeCsv || f == kConsoleFile;
-}
+};
 
 bool is_try_folder(const fs::path& p) {
   static const std::regex kTry("try[0-9]+");
@@ -67,17 +65,17 @@ std::string try_folder(int n) { return "try" + std::to_string(n); }
 
 // Leaves the point folder as planned: what an interrupted earlier attempt
 // left is removed.
-void clear_point_folder(const std::string& name) {
+void clear_point_folder(const TryFiles& of_try) {
   for (const auto& e : fs::directory_iterator(".")) {
     if (is_try_folder(e.path())) fs::remove_all(e.path());
-    else if (belongs_to_try(e.path(), name) || e.path().filename() == kResultFile) fs::remove(e.path());
+    else if (of_try(e.path()) || e.path().filename() == kResultFile) fs::remove(e.path());
   }
 }
 
-void move_try_files(const fs::path& from, const fs::path& to, const std::string& name) {
+void move_try_files(const fs::path& from, const fs::path& to, const TryFiles& of_try) {
   fs::create_directories(to);
   for (const auto& e : fs::directory_iterator(from))
-    if (e.is_regular_file() && belongs_to_try(e.path(), name)) fs::rename(e.path(), to / e.path().filename());
+    if (e.is_regular_file() && of_try(e.path())) fs::rename(e.path(), to / e.path().filename());
 }
 
 // The solver's console goes to console.txt while a try runs.
@@ -106,13 +104,13 @@ class ConsoleToFile {
 
 struct TryRecord {
   int number = 0;
-  Changes changes;
+  Json changes;       // what differs from the point's own answers
   Judgement judgement;
   double seconds = 0.0;
   std::string folder;  // where its files are at the end
 };
 
-TryRecord run_try(const RunAnswers& a, int number, const Changes& changes) {
+TryRecord run_try(const RunAnswers& a, int number, const Json& changes) {
   TryRecord t;
   t.number = number;
   t.changes = changes;
@@ -142,31 +140,29 @@ TryRecord run_try(const RunAnswers& a, int number, const Changes& changes) {
 
 int rank(const std::string& status) { return status == kConverged ? 2 : status == kNotConverged ? 1 : 0; }
 
-// The best try: converged before not converged before failed, the later of equals.
+// The best try: converged before not converged before failed, then the
+// nearest convergence, the later of equals.
 size_t best_try(const std::vector<TryRecord>& tries) {
   size_t best = 0;
-  for (size_t k = 1; k < tries.size(); ++k)
-    if (rank(tries[k].judgement.status) >= rank(tries[best].judgement.status)) best = k;
+  for (size_t k = 1; k < tries.size(); ++k) {
+    const Judgement &a = tries[k].judgement, &b = tries[best].judgement;
+    if (rank(a.status) > rank(b.status) || (rank(a.status) == rank(b.status) && !(a.distance > b.distance)))
+      best = k;
+  }
   return best;
 }
 
 // Puts the best try's files in the point folder and the last try's into its
 // own try folder.
-void keep_best_in_place(std::vector<TryRecord>& tries, size_t best, const std::string& name) {
-  for (TryRecord& t : tries) t.folder = try_folder(t.number);
+void keep_best_in_place(std::vector<TryRecord>& tries, size_t best, const TryFiles& of_try) {
   TryRecord& last = tries.back();
+  last.folder = try_folder(last.number);
   if (best + 1 != tries.size()) {
-    move_try_files(".", last.folder, name);
-    move_try_files(tries[best].folder, ".", name);
+    move_try_files(".", last.folder, of_try);
+    move_try_files(tries[best].folder, ".", of_try);
     fs::remove_all(tries[best].folder);
   }
   tries[best].folder = ".";
-}
-
-Json changes_json(const Changes& c) {
-  Json j = Json::object();
-  for (const auto& [name, value] : c) j[name] = number(value);
-  return j;
 }
 
 Json result_json(const Study& s, const Point& p, const std::vector<TryRecord>& tries, size_t best, double seconds) {
@@ -182,7 +178,7 @@ Json result_json(const Study& s, const Point& p, const std::vector<TryRecord>& t
   Json list = Json::array();
   for (const TryRecord& t : tries)
     list.push_back({{"try", t.number},
-                    {"changes", changes_json(t.changes)},
+                    {"changes", t.changes},
                     {"status", t.judgement.status},
                     {"reason", t.judgement.reason},
                     {"figures", t.judgement.figures},
@@ -199,18 +195,66 @@ Json result_json(const Study& s, const Point& p, const std::vector<TryRecord>& t
   return j;
 }
 
+// A new run with the safer numerics of rung `rung`.
+RunAnswers safer_run(const RunAnswers& base, const Safer& r, Json& changes) {
+  RunAnswers a = base;
+  std::vector<std::pair<const char*, float>> c = {
+      {"XS", std::min(base.XS, r.xs)},
+      {"NSC", static_cast<float>(std::max(base.NSC, kLeastCoarse) * r.sweeps)},
+      {"NSF", static_cast<float>(base.NSF * r.sweeps)}};
+  if (base.viscous == 1) {
+    c.emplace_back("GVISCC", base.GVISCC * r.coupling);
+    c.emplace_back("GVISCF", base.GVISCF * r.coupling);
+  }
+  changes = Json::object();
+  for (const auto& [name, value] : c) {
+    set_numerical_parameter(a, name, value);
+    changes[name] = number(value);
+  }
+  return a;
+}
+
+// A continuation of try `t` (run with answers `from`) from the field it
+// dumped, copied in beside the run files as NAMETk.UNF.
+RunAnswers continuation(const RunAnswers& base, const RunAnswers& from, const TryRecord& t, Json& changes) {
+  std::string dump = from.name + "T" + std::to_string(t.number) + ".UNF";
+  fs::path source = fs::path(t.folder) / (from.name + ".UNF");
+  fs::copy_file(source, dump, fs::copy_options::overwrite_existing);
+  RunAnswers a = from;
+  a.newrun = 0;
+  a.input = dump;
+  a.NSC = 0;
+  a.NSF = base.NSF * kContinuedSweeps;
+  changes = {{"continue_from_try", t.number}, {"NSC", a.NSC}, {"NSF", a.NSF}};
+  if (a.XS != base.XS) changes["XS"] = number(a.XS);
+  if (a.GVISCF != base.GVISCF) changes["GVISCF"] = number(a.GVISCF);
+  if (a.ICL == 1) {
+    // Lift targeting goes on from the incidence the try reached.
+    a.ALP = t.judgement.coefficients.at("alpha").get<float>();
+    changes["ALP"] = number(a.ALP);
+  }
+  return a;
+}
+
 // Runs the point's tries in the current folder; the answers of the first
 // are the point's own.
-std::vector<TryRecord> run_tries(const RunAnswers& base) {
+std::vector<TryRecord> run_tries(const RunAnswers& base, const TryFiles& of_try) {
   std::vector<TryRecord> tries;
-  tries.push_back(run_try(base, 1, {}));
-  for (const Retry& r : kRetries) {
-    if (tries.back().judgement.status == kConverged) break;
-    move_try_files(".", try_folder(tries.back().number), base.name);
-    RunAnswers a = base;
-    Changes changes = retry_changes(base, r);
-    for (const auto& [name, value] : changes) set_numerical_parameter(a, name, value);
+  RunAnswers last = base;
+  tries.push_back(run_try(base, 1, Json::object()));
+  size_t rung = 0;
+  while (tries.size() < kMostTries && tries.back().judgement.status != kConverged) {
+    TryRecord& t = tries.back();
+    t.folder = try_folder(t.number);
+    move_try_files(".", t.folder, of_try);
+    bool continued = t.judgement.has_results && fs::exists(fs::path(t.folder) / (base.name + ".UNF"));
+    bool stalled = t.changes.contains("continue_from_try") &&
+                   !(t.judgement.distance <= kProgress * tries[tries.size() - 2].judgement.distance);
+    if (stalled || (!continued && rung == std::size(kSafer))) break;
+    Json changes;
+    RunAnswers a = continued ? continuation(base, last, t, changes) : safer_run(base, kSafer[rung++], changes);
     tries.push_back(run_try(a, static_cast<int>(tries.size()) + 1, changes));
+    last = a;
   }
   return tries;
 }
@@ -241,10 +285,11 @@ int run_point(const std::string& folder) {
     fs::current_path(home);
     return verdict == kConverged ? kSweepConverged : kSweepMissed;
   }
-  clear_point_folder(base.name);
-  std::vector<TryRecord> tries = run_tries(base);
+  TryFiles of_try{base.name, s.aerofoil};
+  clear_point_folder(of_try);
+  std::vector<TryRecord> tries = run_tries(base, of_try);
   size_t best = best_try(tries);
-  keep_best_in_place(tries, best, base.name);
+  keep_best_in_place(tries, best, of_try);
   double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   write_json(kResultFile, result_json(s, p, tries, best, seconds));
   fs::current_path(home);

@@ -2,6 +2,7 @@
 // in the point folder. Private to this folder.
 #pragma once
 
+#include <cmath>
 #include <string>
 
 #include "files.h"
@@ -23,6 +24,9 @@ struct Judgement {
   Json figures;           // what the verdict rests on
   Json coefficients;      // the summary's coefficients, null when there are none
   bool has_results = false;  // finite coefficients and surface values to report
+  // How far from converged: the largest of the figures over their tolerances
+  // (below 1 when converged; infinite without results).
+  float distance = INFINITY;
 };
 
 Judgement judge(const FlowState& fs, const Stop& stop);

@@ -28,22 +28,6 @@ float station_friction(const FlowState& fs, int l, int j) {
   return bl.CF(l + shift, j);
 }
 
-// Skin friction at surface point i, linear in x between the stations of the
-// point's surface that bracket it.
-float point_friction(const FlowState& fs, int i, int ist) {
-  const BoundaryLayer& bl = fs.bl;
-  int j = i <= ist ? 2 : 1;
-  float x = fs.res.X(i);
-  for (int l = 2; l <= bl.N[j - 1]; ++l) {
-    float x0 = bl.X(l - 1, j), x1 = bl.X(l, j);
-    if ((x0 <= x && x <= x1) || (x1 <= x && x <= x0)) {
-      float w = x1 != x0 ? (x - x0) / (x1 - x0) : 0.0f;
-      return station_friction(fs, l - 1, j) + w * (station_friction(fs, l, j) - station_friction(fs, l - 1, j));
-    }
-  }
-  return NAN;
-}
-
 // Stagnation point of the last boundary-layer calculation: the point whose
 // x and y open the lower surface's station list.
 int stagnation_point(const FlowState& fs) {
@@ -54,14 +38,26 @@ int stagnation_point(const FlowState& fs) {
   return fs.grid.NSG / 2 + 1;
 }
 
+// The boundary-layer station of surface point i: the stations run from the
+// stagnation point ist along each surface, one per surface point. 0 when the
+// point has none (an inviscid run, or a station list that does not match).
+int point_station(const FlowState& fs, int i, int ist, int& j) {
+  if (fs.run.IVP == 0 || fs.cpl.ISURF == 0) return 0;
+  j = i < ist ? 2 : 1;
+  int l = j == 1 ? i - ist + 1 : ist - i + 1;
+  return l <= fs.bl.N[j - 1] && fs.bl.X(l, j) == fs.res.X(i) ? l : 0;
+}
+
 void surface_row(const FlowState& fs, std::string& out, const char* surface, int i, int ist) {
   const Results& r = fs.res;
+  const BoundaryLayer& bl = fs.bl;
   out += std::string(surface) + "," + field(r.X(i)) + "," + field(r.Y(i)) + "," + field(r.CP(i)) + "," +
          field(r.EMLS(i)) + ",";
-  if (fs.run.IVP != 0 && fs.cpl.ISURF != 0) {
-    float dstar = fs.cpl.DSS(i), theta = fs.cpl.THS(i);
+  int j = 1, l = point_station(fs, i, ist, j);
+  if (l > 0) {
+    float dstar = bl.DELSTAR(l, j), theta = bl.THETA(l, j);
     out += field(dstar) + "," + field(theta) + "," + field(shape_factor(dstar, theta)) + "," +
-           field(point_friction(fs, i, ist));
+           field(station_friction(fs, l, j));
   } else {
     out += ",,,";
   }

@@ -62,8 +62,13 @@ std::string fixed4(float v) {
   return buf;
 }
 
-// A test passes only on a finite figure below its tolerance.
-bool below(float figure, float tolerance) { return std::isfinite(figure) && figure < tolerance; }
+// A test passes only on a finite figure below its tolerance; the distance
+// from convergence grows with every figure's share of its tolerance.
+bool below(float figure, float tolerance, float& distance) {
+  float share = std::isfinite(figure) ? figure / tolerance : INFINITY;
+  distance = std::max(distance, share);
+  return share < 1.0f;
+}
 
 std::string joined(const std::vector<std::string>& parts) {
   std::string s;
@@ -111,6 +116,7 @@ Judgement judge(const FlowState& fs, const Stop& stop) {
   float correction = median(latest(m.RES, m.SWEEPS, kCorrectionSweeps));
   j.figures["max_correction"] = number(correction);
   j.figures["correction_tolerance"] = number(kCorrectionTolerance);
+  j.figures["correction_at"] = {fs.pot.IRES, fs.pot.KRES};
   if (stop.stopped) {
     j.status = stop.status == kExitDiverged ? "diverged" : kFailed;
     j.reason = stop.message + " (" + where + ")";
@@ -125,12 +131,15 @@ Judgement judge(const FlowState& fs, const Stop& stop) {
     return j;
   }
   j.has_results = true;
+  j.distance = 0.0f;
 
   std::vector<std::string> missed, met;
-  if (below(correction, kCorrectionTolerance))
+  if (below(correction, kCorrectionTolerance, j.distance))
     met.push_back("largest correction " + sci(correction) + " below " + sci(kCorrectionTolerance));
   else
-    missed.push_back("largest correction " + sci(correction) + " not below " + sci(kCorrectionTolerance));
+    missed.push_back("largest correction " + sci(correction) + " not below " + sci(kCorrectionTolerance) +
+                     " (last at grid point i = " + std::to_string(fs.pot.IRES) + ", k = " +
+                     std::to_string(fs.pot.KRES) + ")");
 
   float swing = NAN;
   if (viscous) {
@@ -139,7 +148,7 @@ Judgement judge(const FlowState& fs, const Stop& stop) {
     j.figures["updates"] = m.UPDATES;
     j.figures["coupling_change"] = number(change);
     j.figures["coupling_tolerance"] = number(tolerance);
-    if (below(change, tolerance))
+    if (below(change, tolerance, j.distance))
       met.push_back("coupling change " + sci(change) + " below " + sci(tolerance));
     else
       missed.push_back(m.UPDATES > 0 ? "coupling change " + sci(change) + " not below " + sci(tolerance)
@@ -152,7 +161,7 @@ Judgement judge(const FlowState& fs, const Stop& stop) {
                              : " over the last " + std::to_string(kLiftSweeps) + " sweeps";
   j.figures["lift_swing"] = number(swing);
   j.figures["lift_tolerance"] = number(kLiftTolerance);
-  if (below(swing, kLiftTolerance))
+  if (below(swing, kLiftTolerance, j.distance))
     met.push_back("lift steady to " + sci(swing) + over);
   else
     missed.push_back(std::isfinite(swing) ? "lift swings by " + sci(swing) + over
