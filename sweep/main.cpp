@@ -142,6 +142,7 @@ int study(const Options& o) {
 
 int main(int argc, char** argv) {
   CLI::App app(std::string("tarnsweep: polars and drag-rise curves, many tarn runs at once.\n") + kUsage);
+  app.name("tarnsweep");
   app.footer(kFooter);
   app.set_version_flag("--version", std::string("tarnsweep ") + tarn::kVersion);
   Options o;

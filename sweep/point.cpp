@@ -248,7 +248,7 @@ std::vector<TryRecord> run_tries(const RunAnswers& base, const TryFiles& of_try)
     t.folder = try_folder(t.number);
     move_try_files(".", t.folder, of_try);
     bool continued = t.judgement.has_results && fs::exists(fs::path(t.folder) / (base.name + ".UNF"));
-    bool stalled = t.changes.contains("continue_from_try") &&
+    bool stalled = continued && t.changes.contains("continue_from_try") &&
                    !(t.judgement.distance <= kProgress * tries[tries.size() - 2].judgement.distance);
     if (stalled || (!continued && rung == std::size(kSafer))) break;
     Json changes;

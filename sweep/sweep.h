@@ -12,10 +12,10 @@
 
 namespace tarn::sweep {
 
-// Exit statuses of tarnsweep.
+// Exit statuses of tarnsweep (a study, --run-point and --collect alike).
 enum SweepStatus : int {
-  kSweepConverged = 0,    // every point converged (--run-point, --collect: the files were written)
-  kSweepMissed = 1,       // some point not converged or failed
+  kSweepConverged = 0,    // every point converged
+  kSweepMissed = 1,       // some point not converged, failed or (--collect) not yet run
   kSweepBadInput = 2,     // options, aerofoil file or study folder refused
   kSweepInterrupted = 130,
 };

@@ -1,0 +1,264 @@
+// Studies: tarnsweep run end to end on small grids, and its verdict on
+// histories made up to show a limit cycle.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "point.h"
+#include "prep_answers.h"
+#include "run_files.h"
+#include "support.h"
+
+extern char** environ;
+
+namespace tarn::test {
+namespace {
+
+using Json = nlohmann::json;
+using Row = std::map<std::string, std::string>;
+
+void write_naca0012(const TempDir& d) {
+  if (!file_exists(d.file("NACA0012.DAT")))
+    write_file(d.file("NACA0012.DAT"), run_program("nacagen", d.path(), "", "0012").out);
+}
+
+// tarnsweep in the folder, with NACA 0012 there; a study is viscous at
+// R = 6E6 with transition at 0.05 unless the arguments say otherwise.
+ProgramResult sweep(const TempDir& d, const std::string& args) {
+  write_naca0012(d);
+  return run_program("tarnsweep", d.path(), "", args);
+}
+
+int shell(const TempDir& d, const std::string& command) {
+  int raw = std::system(("cd '" + d.path() + "' && " + command + " > /dev/null 2>&1").c_str());
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+// Rows of polar.csv by column name, comment lines skipped.
+std::vector<Row> polar(const std::string& path) {
+  std::vector<std::string> header;
+  std::vector<Row> rows;
+  for (const std::string& line : lines_of(read_file(path))) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> fields;
+    size_t start = 0;
+    for (size_t comma; (comma = line.find(',', start)) != std::string::npos; start = comma + 1)
+      fields.push_back(line.substr(start, comma - start));
+    fields.push_back(line.substr(start));
+    if (header.empty()) {
+      header = fields;
+      continue;
+    }
+    Row r;
+    for (size_t k = 0; k < header.size() && k < fields.size(); ++k) r[header[k]] = fields[k];
+    rows.push_back(r);
+  }
+  return rows;
+}
+
+// A value as the listings print it, with d decimals.
+std::string printed(float v, int d) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.*f", d, static_cast<double>(v));
+  return buf;
+}
+std::string printed(const std::string& decimal, int d) { return printed(std::stof(decimal), d); }
+
+std::string without_first_line(const std::string& text) { return text.substr(text.find('\n') + 1); }
+
+Json result(const TempDir& d, const std::string& point) {
+  return Json::parse(read_file(d.file("study/points/" + point + "/result.json")));
+}
+
+TEST(Sweep, PolarMatchesSeparateSetUpAndSolverRunsToTheLastPrintedDigit) {
+  TempDir d;
+  ProgramResult r = sweep(d, "NACA0012.DAT --mach 0.5 --alpha 0:2:1 --grid 96 --out study");
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<Row> rows = polar(d.file("study/polar.csv"));
+  ASSERT_EQ(rows.size(), 3u);
+  for (int k = 0; k < 3; ++k) {
+    Answers a;
+    a.name = "RUN" + std::to_string(k + 1);
+    a.em = "0.5";
+    a.alp = std::to_string(k);
+    a.defaults = "y\nc\n96\nd\nd\nd\nd\nd\nd\nd\nd\nd\nd\nd\nd";  // NSG changed, then the other 12 kept
+    ASSERT_EQ(run_tarnprep(d, a).status, 0);
+    ASSERT_EQ(run_tarn(d.path(), a.name), 0);
+    std::string listing = read_file(d.file(a.name + ".BRF"));
+    Summary s = last_summary(listing);
+    const Row& row = rows[k];
+    EXPECT_EQ(row.at("verdict"), "converged");
+    EXPECT_EQ(printed(row.at("alpha"), 4), printed(s.alp, 4));
+    EXPECT_EQ(printed(row.at("cl"), 5), printed(s.cl, 5));
+    EXPECT_EQ(printed(row.at("cm"), 5), printed(s.cm, 5));
+    EXPECT_EQ(printed(row.at("cdp"), 5), printed(s.cdp, 5));
+    EXPECT_EQ(printed(row.at("cdf"), 5), printed(s.cdf, 5));
+    EXPECT_EQ(printed(row.at("cdv"), 5), printed(s.cdv, 5));
+    EXPECT_EQ(printed(row.at("cd"), 5), printed(s.cdv_cd2, 5));
+    // The point is the same run: its second listing, pressures included,
+    // is the separate run's but for the title.
+    std::string point = d.file("study/points/00" + std::to_string(k + 1) + "/P00" + std::to_string(k + 1) + ".BRF");
+    EXPECT_EQ(without_first_line(read_file(point)), without_first_line(listing));
+  }
+}
+
+TEST(Sweep, PlannedStudyRunByParallelOrBySlurmTasksGivesTheDirectPolar) {
+  if (std::system("command -v parallel > /dev/null 2>&1") != 0) GTEST_SKIP() << "GNU parallel is not installed";
+  TempDir d;
+  const std::string study = "NACA0012.DAT --mach 0.5 --alpha 0,2 --grid 96 --out ";
+  ASSERT_EQ(sweep(d, study + "direct").status, 0);
+  for (const char* folder : {"parallel", "slurm"}) {
+    ProgramResult plan = sweep(d, study + folder + " --plan-only");
+    ASSERT_EQ(plan.status, 0) << plan.err;
+    EXPECT_FALSE(file_exists(d.file(std::string(folder) + "/points/001/result.json")));
+  }
+  EXPECT_EQ(shell(d, "parallel -j2 < parallel/jobs.txt"), 0);
+  for (int task = 1; task <= 2; ++task)
+    EXPECT_EQ(shell(d, "SLURM_ARRAY_TASK_ID=" + std::to_string(task) + " bash slurm/slurm.sh"), 0);
+  for (const char* folder : {"parallel", "slurm"}) {
+    EXPECT_EQ(run_program("tarnsweep", d.path(), "", std::string("--collect ") + folder).status, 0);
+    EXPECT_EQ(read_file(d.file(std::string(folder) + "/polar.csv")), read_file(d.file("direct/polar.csv")));
+  }
+}
+
+TEST(Sweep, DivergingPointIsRetriedAndAnUnrescuablePointFailsWhileTheStudyGoesOn) {
+  TempDir d;
+  ProgramResult r = sweep(d, "NACA0012.DAT --mach 0.6,0.95 --alpha 2 --grid 96 --set XS=2 --out study");
+  EXPECT_EQ(r.status, 1) << r.err;
+  Json rescued = result(d, "001"), lost = result(d, "002");
+  ASSERT_GE(rescued["tries"].size(), 2u);
+  EXPECT_EQ(rescued["tries"][0]["status"], "diverged");
+  EXPECT_EQ(rescued["tries"][0]["folder"], "try1");
+  EXPECT_NE(read_file(d.file("study/points/001/try1/P001.TIN")), read_file(d.file("study/points/001/P001.TIN")));
+  EXPECT_TRUE(file_exists(d.file("study/points/001/try1/P001.FUL")));
+  EXPECT_EQ(rescued["verdict"]["status"], "converged");
+  EXPECT_EQ(lost["verdict"]["status"], "failed");
+  EXPECT_NE(lost["verdict"]["reason"].get<std::string>().find("DIVERGED"), std::string::npos);
+  EXPECT_TRUE(lost["coefficients"].is_null());
+  std::vector<Row> rows = polar(d.file("study/polar.csv"));
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0]["tries"], std::to_string(rescued["tries"].size()));
+  EXPECT_EQ(rows[1]["verdict"], "failed");
+  EXPECT_EQ(rows[1]["cl"], "");
+}
+
+// A run whose last stage has small corrections and a settled coupling
+// measure, with the lift at its boundary-layer updates as given.
+std::unique_ptr<FlowState> run_with_lifts(float first, float second) {
+  auto fs = std::make_unique<FlowState>();
+  fs->run.IVP = 4;
+  Monitor& m = fs->mon;
+  m.NSG = 160;
+  for (int n = 1; n <= 200; ++n) {
+    m.SWEEPS = n;
+    m.RES(Monitor::slot(n)) = 1.0e-5f;
+  }
+  for (int n = 1; n <= 38; ++n) {
+    m.UPDATES = n;
+    m.CHANGE(Monitor::slot(n)) = 1.0e-4f;
+    m.CLV(Monitor::slot(n)) = n % 2 ? first : second;
+    m.XTRU(Monitor::slot(n)) = m.XTRL(Monitor::slot(n)) = 0.05f;
+  }
+  m.SUMMARIES = 1;
+  m.CL = second;
+  return fs;
+}
+
+TEST(Verdict, LiftSwingingBetweenUpdatesIsNotConverged) {
+  sweep::Judgement cycling = sweep::judge(*run_with_lifts(0.40f, 0.47f), sweep::Stop());
+  EXPECT_EQ(cycling.status, "not converged");
+  EXPECT_NE(cycling.reason.find("lift swings"), std::string::npos) << cycling.reason;
+  EXPECT_EQ(sweep::judge(*run_with_lifts(0.4400f, 0.4401f), sweep::Stop()).status, "converged");
+}
+
+struct Refusal {
+  const char* args;
+  const char* because;  // part of the message
+};
+
+class SweepOptions : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(SweepOptions, AreRefusedBeforeAnyRun) {
+  TempDir d;
+  write_file(d.file("NACA0012.DAT"), "NOT AN AEROFOIL\n");
+  ProgramResult r = run_program("tarnsweep", d.path(), "", GetParam().args);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find(GetParam().because), std::string::npos) << r.err;
+  EXPECT_FALSE(file_exists(d.file("study/points")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sweep, SweepOptions,
+    ::testing::Values(Refusal{"--mach 0.5 --alpha 0 --out study", "give the aerofoil file"},
+                      Refusal{"NACA0012.DAT --mach 1.2 --alpha 0 --out study", "Mach number 1.2"},
+                      Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --cl 0.3 --out study", "either --alpha or --cl"},
+                      Refusal{"NACA0012.DAT --mach 0.5 --alpha 0:6:-1 --out study", "does not lead"},
+                      Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --set XS=3 --out study", "XS outside range"},
+                      Refusal{"NACA0012.DAT --mach 0.5 --cl 0.3 --inviscid --out study", "needs a viscous run"},
+                      Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --bogus --out study", "--bogus"},
+                      Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --out study", "aerofoil data file"},
+                      Refusal{"MISSING.DAT --mach 0.5 --alpha 0 --out study", "MISSING.DAT"}));
+
+pid_t start_sweep(const TempDir& d, const std::vector<std::string>& args) {
+  std::vector<std::string> all = {std::string(TARN_BIN_DIR) + "/tarnsweep"};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  std::filesystem::path here = std::filesystem::current_path();
+  std::filesystem::current_path(d.path());
+  posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  std::filesystem::current_path(here);
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+TEST(Sweep, InterruptKeepsFinishedPointsAndTheSameCommandTakesUpTheRest) {
+  TempDir d;
+  write_naca0012(d);
+  const std::vector<std::string> args = {"NACA0012.DAT", "--mach", "0.5", "--alpha", "0:3:1", "--grid",
+                                         "96",           "--jobs", "1",   "--out",   "study"};
+  pid_t pid = start_sweep(d, args);
+  ASSERT_GT(pid, 0);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!file_exists(d.file("study/points/001/result.json")) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  kill(pid, SIGINT);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  int finished = 0;
+  for (const char* p : {"001", "002", "003", "004"})
+    finished += file_exists(d.file("study/points/" + std::string(p) + "/result.json"));
+  EXPECT_GE(finished, 1);
+  EXPECT_LT(finished, 4);
+  std::string first = read_file(d.file("study/points/001/result.json"));
+
+  std::string again;
+  for (const std::string& a : args) again += a + " ";
+  EXPECT_EQ(sweep(d, again).status, 0);
+  EXPECT_EQ(read_file(d.file("study/points/001/result.json")), first);
+  EXPECT_EQ(polar(d.file("study/polar.csv")).size(), 4u);
+  for (const Row& row : polar(d.file("study/polar.csv"))) EXPECT_EQ(row.at("verdict"), "converged");
+  ProgramResult other = sweep(d, "NACA0012.DAT --mach 0.6 --alpha 0 --grid 96 --out study");
+  EXPECT_EQ(other.status, 2);
+  EXPECT_NE(other.err.find("different study"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarn::test
