@@ -97,13 +97,7 @@ std::string fixed_columns(const std::vector<Row>& rows, const std::string& title
 }  // namespace
 
 int collect(const std::string& dir) {
-  Study s;
-  try {
-    s = read_study(dir);
-  } catch (const std::exception& e) {
-    std::cerr << "tarnsweep: " << e.what() << '\n';
-    return kSweepBadInput;
-  }
+  Study s = read_study(dir);
   std::vector<Row> rows;
   bool all_converged = true;
   for (const Point& p : points_of(s)) {

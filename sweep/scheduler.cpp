@@ -164,13 +164,7 @@ void count_result(const fs::path& result, Tally& t) {
 }  // namespace
 
 int run_study(const std::string& dir, int jobs) {
-  Study s;
-  try {
-    s = read_study(dir);
-  } catch (const std::exception& e) {
-    std::cerr << "tarnsweep: " << e.what() << '\n';
-    return kSweepBadInput;
-  }
+  Study s = read_study(dir);
   const std::string program = fs::canonical("/proc/self/exe").string();
   std::vector<Point> pending;
   for (const Point& p : points_of(s))
@@ -229,9 +223,11 @@ int run_study(const std::string& dir, int jobs) {
   }
   progress.end();
   int status = collect(dir);
-  std::printf("%d of %d points run in %.1f s: %d converged, %d not converged, %d failed; polar in %s\n", tally.done,
-              tally.pending, progress.seconds(), tally.converged, tally.done - tally.converged - tally.failed,
-              tally.failed, (fs::path(dir) / kPolarCsv).string().c_str());
+  int earlier = static_cast<int>(points_of(s).size()) - tally.pending;
+  std::printf("%d points run in %.1f s: %d converged, %d not converged, %d failed%s; polar in %s\n", tally.done,
+              progress.seconds(), tally.converged, tally.done - tally.converged - tally.failed, tally.failed,
+              earlier > 0 ? (" (" + std::to_string(earlier) + " finished before)").c_str() : "",
+              (fs::path(dir) / kPolarCsv).string().c_str());
   if (g_interrupted) {
     std::printf("interrupted: %d points left; the same command run again takes them up\n",
                 tally.pending - tally.done);

@@ -46,10 +46,17 @@ std::string condition_problem(const Study& s, const Point& p) {
   return std::string();
 }
 
+// A word for the shell, quoted.
+std::string quoted(const std::string& word) {
+  std::string q = "'";
+  for (char c : word) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
 std::string jobs_text(const Study& s, const std::string& dir, const std::string& program) {
   std::string text;
   for (const Point& p : points_of(s))
-    text += "'" + program + "' --run-point '" + (fs::absolute(dir) / p.folder).string() + "'\n";
+    text += quoted(program) + " --run-point " + quoted((fs::absolute(dir) / p.folder).string()) + "\n";
   return text;
 }
 
@@ -63,7 +70,7 @@ std::string slurm_text(const Study& s, const std::string& dir) {
          "#SBATCH --ntasks=1\n"
          "#SBATCH --output=" + folder + "/points/slurm-%a.out\n"
          "set -euo pipefail\n"
-         "line=$(sed -n \"${SLURM_ARRAY_TASK_ID}p\" '" + folder + "/" + kJobsFile + "')\n"
+         "line=$(sed -n \"${SLURM_ARRAY_TASK_ID}p\" " + quoted(folder + "/" + kJobsFile) + ")\n"
          "[ -n \"$line\" ] || { echo \"no line $SLURM_ARRAY_TASK_ID in jobs.txt\" >&2; exit 2; }\n"
          "exec bash -c \"$line\"\n";
 }

@@ -70,11 +70,12 @@ void write_plan(const Study& s, const Aerofoil& aerofoil, const std::string& dir
 Study read_study(const std::string& dir);
 
 // Runs the points of the study folder that have no result yet, `jobs` at a
-// time, with a progress line; then writes the polar. Returns the exit status.
+// time, with a progress line; then writes the polar. Returns the exit
+// status; throws std::runtime_error when the folder holds no study.
 int run_study(const std::string& dir, int jobs);
 // Runs one point in this process, with its retries, and writes its results.
 int run_point(const std::string& folder);
-// polar.csv and polar.txt from the finished points. Returns the exit status.
+// polar.csv and polar.txt from the finished points. As run_study.
 int collect(const std::string& dir);
 
 // Where the plots are drawn: after a point has written its results, and
