@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Figures of tarnsweep:
+#   map    the robustness map: NACA 0012 (R 6E6, transition 0.05) and RAE 2822
+#          (R 6.5E6, transition 0.03), viscous, 160 lines, M 0.3 to 0.8 by 0.05,
+#          alpha 0 to 6 by 1: 154 points, shown as a table of verdicts
+#          (C converged, n not converged, F failed; the number of tries after it);
+#   speed  the wall time of a 10-point polar (NACA 0012, M 0.5, alpha 0 to 9,
+#          viscous, R 6E6, transition 0.05, 160 lines), by hyperfine.
+# Usage: tools/sweep-figures.sh [map|speed|all] [WORK_FOLDER]
+set -euo pipefail
+top="$(cd "$(dirname "$0")/.." && pwd)"
+what="${1:-all}"
+work="${2:-$top/build/sweep-figures}"
+shared="$top/../shared"
+[ -d "$shared/aerofoils" ] || shared=/work/shared
+cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=Release > /dev/null
+cmake --build "$top/build" -j2 --target tarnsweep > /dev/null
+sweep="$top/build/tarnsweep"
+mkdir -p "$work"
+
+# Verdicts of a study as a table: one row per Mach number, one column per incidence.
+verdict_table() {
+  awk -F, '
+    /^#/ { next }
+    !header { for (i = 1; i <= NF; i++) col[$i] = i; header = 1; next }
+    {
+      m = $col["mach"]; a = $col["alpha"]; v = $col["verdict"]
+      s = v == "converged" ? "C" : v == "not converged" ? "n" : v == "failed" ? "F" : "?"
+      cell[m, a] = s $col["tries"]
+      if (!(m in seen)) { seen[m] = 1; ms[++nm] = m }
+      if (!(a in seena)) { seena[a] = 1; as[++na] = a }
+      count[s]++
+    }
+    END {
+      printf "%6s", "M"; for (j = 1; j <= na; j++) printf "%5s", as[j]; printf "\n"
+      for (i = 1; i <= nm; i++) {
+        printf "%6s", ms[i]; for (j = 1; j <= na; j++) printf "%5s", cell[ms[i], as[j]]; printf "\n"
+      }
+      printf "converged %d, not converged %d, failed %d\n", count["C"], count["n"], count["F"]
+    }' "$1"
+}
+
+if [ "$what" = map ] || [ "$what" = all ]; then
+  for case in "NACA0012 6e6 0.05" "RAE2822 6.5e6 0.03"; do
+    set -- $case
+    rm -rf "$work/map-$1"
+    nice -n 19 "$sweep" "$shared/aerofoils/$1.DAT" --mach 0.3:0.8:0.05 --alpha 0:6:1 --re "$2" --xtr "$3" \
+      --out "$work/map-$1" || true
+    echo "$1, R = $2, transition $3:"
+    verdict_table "$work/map-$1/polar.csv"
+    echo
+  done
+  echo "Verdicts of the points that did not converge:"
+  for f in "$work"/map-*/points/*/result.json; do
+    grep -A2 '"verdict": {' "$f" | grep -q '"status": "converged"' && continue
+    study="${f#$work/map-}"
+    printf '%s M %s alpha %s: %s\n' "${study%%/*}" \
+      "$(grep -m1 '"mach"' "$f" | tr -dc '0-9.')" "$(grep -m1 '"alpha"' "$f" | tr -dc '0-9.-')" \
+      "$(grep -A2 '"verdict": {' "$f" | grep '"reason"' | sed 's/^ *"reason": //')"
+  done
+fi
+
+if [ "$what" = speed ] || [ "$what" = all ]; then
+  echo "Load before timing: $(cut -d' ' -f1-3 /proc/loadavg) (load averages, 1, 5, 15 minutes; $(nproc) cores)"
+  hyperfine --warmup 2 --runs 20 --prepare "rm -rf '$work/polar10'" \
+    "'$sweep' '$shared/aerofoils/NACA0012.DAT' --mach 0.5 --alpha 0:9:1 --out '$work/polar10'" || true
+  echo "Load after timing: $(cut -d' ' -f1-3 /proc/loadavg)"
+  cat "$work/polar10/polar.txt"
+fi
