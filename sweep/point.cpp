@@ -28,7 +28,9 @@ using Clock = std::chrono::steady_clock;
 
 // The retries. A try that ended with results but did not converge is
 // continued from the flow field it dumped, with its own numerics and a
-// longer fine stage.
+// longer fine stage, unless its transition point was moving (that cycle
+// does not settle with more sweeps) or, itself a continuation, it came too
+// little nearer convergence.
 // A try that diverged or failed is followed by a new run with safer
 // numerics: the over-relaxation XS falls to these values (never rising),
 // the coarse and fine stages grow by these factors (a coarse stage of at
@@ -248,8 +250,9 @@ std::vector<TryRecord> run_tries(const RunAnswers& base, const TryFiles& of_try)
     t.folder = try_folder(t.number);
     move_try_files(".", t.folder, of_try);
     bool continued = t.judgement.has_results && fs::exists(fs::path(t.folder) / (base.name + ".UNF"));
-    bool stalled = continued && t.changes.contains("continue_from_try") &&
-                   !(t.judgement.distance <= kProgress * tries[tries.size() - 2].judgement.distance);
+    bool stalled = continued && (t.judgement.transition_moves ||
+                                 (t.changes.contains("continue_from_try") &&
+                                  !(t.judgement.distance <= kProgress * tries[tries.size() - 2].judgement.distance)));
     if (stalled || (!continued && rung == std::size(kSafer))) break;
     Json changes;
     RunAnswers a = continued ? continuation(base, last, t, changes) : safer_run(base, kSafer[rung++], changes);

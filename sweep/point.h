@@ -27,6 +27,10 @@ struct Judgement {
   // How far from converged: the largest of the figures over their tolerances
   // (below 1 when converged; infinite without results).
   float distance = INFINITY;
+  // The transition point moved between the last boundary-layer updates
+  // (laminar separation just ahead of the given transition): the coupling
+  // then cycles, and more sweeps do not settle it.
+  bool transition_moves = false;
 };
 
 Judgement judge(const FlowState& fs, const Stop& stop);

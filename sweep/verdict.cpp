@@ -170,7 +170,10 @@ Judgement judge(const FlowState& fs, const Stop& stop) {
   if (viscous) {
     for (const std::string& note : {transition_note(m, m.XTRU, "upper", j.figures, "transition_upper"),
                                     transition_note(m, m.XTRL, "lower", j.figures, "transition_lower")})
-      if (!note.empty()) missed.empty() ? met.push_back(note) : missed.push_back(note);
+      if (!note.empty()) {
+        j.transition_moves = true;
+        missed.empty() ? met.push_back(note) : missed.push_back(note);
+      }
   }
   j.status = missed.empty() ? kConverged : kNotConverged;
   j.reason = joined(missed.empty() ? met : missed);
