@@ -88,6 +88,13 @@ Json summary_coefficients(const FlowState& fs, bool& finite) {
           {"cd1", number(m.CD1)},   {"cd2", number(m.CD2)}, {"cd", number(cd)}};
 }
 
+// Pressures and local Mach numbers of every surface point are numbers.
+bool surface_finite(const FlowState& fs) {
+  for (int i = 1; i <= fs.grid.NSG + 1; ++i)
+    if (!std::isfinite(fs.res.CP(i)) || !std::isfinite(fs.res.EMLS(i))) return false;
+  return true;
+}
+
 // Where the transition lay over the last updates, when it moved.
 std::string transition_note(const Monitor& m, const RVec<kMonitorHistory>& xtr, const char* surface,
                             Json& figures, const char* key) {
@@ -125,9 +132,11 @@ Judgement judge(const FlowState& fs, const Stop& stop) {
   }
   bool finite = false;
   j.coefficients = m.SUMMARIES > 0 ? summary_coefficients(fs, finite) : Json(nullptr);
-  if (!finite) {
+  if (!finite || !surface_finite(fs)) {
     j.status = kFailed;
-    j.reason = m.SUMMARIES > 0 ? "the coefficients are not all finite numbers" : "the run printed no coefficients";
+    j.reason = m.SUMMARIES == 0 ? "the run printed no coefficients"
+               : finite        ? "the surface pressures are not all finite numbers"
+                               : "the coefficients are not all finite numbers";
     return j;
   }
   j.has_results = true;

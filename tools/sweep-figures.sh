@@ -62,7 +62,7 @@ fi
 
 if [ "$what" = speed ] || [ "$what" = all ]; then
   echo "Load before timing: $(cut -d' ' -f1-3 /proc/loadavg) (load averages, 1, 5, 15 minutes; $(nproc) cores)"
-  hyperfine --warmup 2 --runs 20 --prepare "rm -rf '$work/polar10'" \
+  hyperfine -i --warmup 2 --runs 20 --prepare "rm -rf '$work/polar10'" \
     "'$sweep' '$shared/aerofoils/NACA0012.DAT' --mach 0.5 --alpha 0:9:1 --out '$work/polar10'" || true
   echo "Load after timing: $(cut -d' ' -f1-3 /proc/loadavg)"
   cat "$work/polar10/polar.txt"
