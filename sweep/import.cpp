@@ -1,57 +1,25 @@
-// The aerofoil of a study: read from the file as given and kept in the study
-// folder as an aerofoil data file under a name the run files can carry.
-#include <cctype>
-#include <filesystem>
-#include <memory>
-#include <stdexcept>
+// The aerofoil of a study: any coordinate file that tarnfoil reads, kept in
+// the study folder as an aerofoil data file under a name the run files can
+// carry.
+#include <iostream>
 
 #include "files.h"
-#include "geometry/geometry.h"
-#include "run/run.h"
-#include "units.h"
+#include "foil.h"
 
 namespace tarn::sweep {
 
-namespace {
-
-constexpr size_t kLongestStem = 8;
-const char* const kExtension = ".DAT";
-const char* const kFallbackStem = "AEROFOIL";
-
-// Letters and digits of the file's own name, in capitals, at most eight.
-std::string eight_three_name(const std::string& source) {
-  std::string stem;
-  for (char c : std::filesystem::path(source).stem().string())
-    if (std::isalnum(static_cast<unsigned char>(c)) && stem.size() < kLongestStem)
-      stem += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return (stem.empty() ? kFallbackStem : stem) + kExtension;
-}
-
-std::string trimmed(std::string s) {
-  s.erase(s.find_last_not_of(' ') + 1);
-  return s;
-}
-
-}  // namespace
-
 Aerofoil import_aerofoil(const std::string& source) {
+  foil::Imported imported = foil::read_section(source);
+  for (const std::string& doubt : imported.report.suspicious)
+    std::cerr << "tarnsweep: " << source << ": " << doubt << '\n';
   Aerofoil a;
-  a.text = read_text(source);
-  a.name = eight_three_name(source);
-  if (!aerofoil_name_message(a.name).empty()) throw std::runtime_error("no usable file name for " + source);
-  // Read as the solver reads it, so that a file the runs would refuse is
-  // refused before any run starts.
-  auto state = std::make_unique<FlowState>();
-  Units& u = units();
-  try {
-    u.open(kAerofoil, source, OpenStatus::kExisting);
-    read_aerofoil(*state);
-  } catch (const RunStop& stop) {
-    u.close_all();
-    throw std::runtime_error(stop.what());
-  }
-  u.close(kAerofoil);
-  a.title = trimmed(state->run.AEROTITLE);
+  a.name = foil::default_output_name(source);
+  a.title = imported.section.title;
+  // A file already in the native form is kept as it stands, so that a point
+  // runs on the very file a user would give tarnprep; the other forms are
+  // written as tarnfoil import writes them.
+  a.text = imported.report.form == foil::Form::kNative ? read_text(source)
+                                                       : foil::aerofoil_file_text(imported.section);
   return a;
 }
 

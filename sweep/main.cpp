@@ -8,8 +8,8 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "command_line.h"
 #include "sweep.h"
-#include "version.h"
 
 namespace {
 
@@ -25,7 +25,8 @@ const char* const kUsage =
     "       tarnsweep --collect DIR\n";
 
 const char* const kFooter = R"(
-Reads AEROFOIL, an aerofoil data file as tarn reads it, and copies it into DIR.
+Reads AEROFOIL, a coordinate file of any form tarnfoil reads (Selig, Lednicer
+or the aerofoil data file that tarn reads), into DIR as an aerofoil data file.
 Each condition (every Mach number with every incidence or lift coefficient) is
 an ordinary tarn run in DIR/points/NNN/, set up by tarnprep's run-file writer;
 tarn run there by hand gives the same files. Each point writes result.json
@@ -39,8 +40,7 @@ a study takes up the points that have no result yet.
 Lists: 0.5,0.6 or FROM:TO:STEP (0:6:0.5), or both mixed (0,2:8:2).
 
 Exit status: 0 every point converged; 1 some point not converged or failed;
-2 bad options, aerofoil file or study folder; 130 interrupted (Ctrl-C).
-The user's guide is docs/guide.md.)";
+2 bad options, aerofoil file or study folder; 130 interrupted (Ctrl-C).)";
 
 [[noreturn]] void refuse(const std::string& message) { throw std::invalid_argument(message); }
 
@@ -143,8 +143,8 @@ int study(const Options& o) {
 int main(int argc, char** argv) {
   CLI::App app(std::string("tarnsweep: polars and drag-rise curves, many tarn runs at once.\n") + kUsage);
   app.name("tarnsweep");
-  app.footer(kFooter);
-  app.set_version_flag("--version", std::string("tarnsweep ") + tarn::kVersion);
+  app.footer(std::string(kFooter) + "\nUser's guide: " + tarn::guide_location());
+  app.set_version_flag("--version", tarn::version_line("tarnsweep"));
   Options o;
   app.add_option("AEROFOIL", o.aerofoil, "Aerofoil data file");
   app.add_option("--mach", o.mach, "Free-stream Mach numbers, 0.05 to 0.95");
@@ -175,10 +175,10 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    std::cerr << "tarnsweep: " << e.what() << '\n' << kUsage << "Run with --help for more information.\n";
+    std::cerr << "tarnsweep: " << e.what() << '\n' << kUsage << "Try 'tarnsweep --help' for more.\n";
     return tarn::sweep::kSweepBadInput;
   } catch (const std::invalid_argument& e) {
-    std::cerr << "tarnsweep: " << e.what() << '\n' << kUsage << "Run with --help for more information.\n";
+    std::cerr << "tarnsweep: " << e.what() << '\n' << kUsage << "Try 'tarnsweep --help' for more.\n";
     return tarn::sweep::kSweepBadInput;
   } catch (const std::exception& e) {
     std::cerr << "tarnsweep: " << e.what() << '\n';

@@ -57,9 +57,9 @@ struct Aerofoil {
   std::string title;  // its title line
   std::string text;   // the file
 };
-// The one way an aerofoil enters a study: reads the file as given and
-// returns it as an aerofoil data file. Throws std::runtime_error on a file
-// it refuses.
+// The one way an aerofoil enters a study: reads the file as given, in any
+// form tarnfoil reads, and returns it as an aerofoil data file. Throws
+// std::runtime_error on a file it refuses.
 Aerofoil import_aerofoil(const std::string& source);
 
 // Study folder: study.json, the point folders with their run files and

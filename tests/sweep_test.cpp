@@ -29,8 +29,7 @@ using Json = nlohmann::json;
 using Row = std::map<std::string, std::string>;
 
 void write_naca0012(const TempDir& d) {
-  if (!file_exists(d.file("NACA0012.DAT")))
-    write_file(d.file("NACA0012.DAT"), run_program("nacagen", d.path(), "", "0012").out);
+  if (!file_exists(d.file("NACA0012.DAT"))) write_file(d.file("NACA0012.DAT"), naca0012_section(d.path()));
 }
 
 // tarnsweep in the folder, with NACA 0012 there; a study is viscous at
@@ -153,6 +152,40 @@ TEST(Sweep, DivergingPointIsRetriedAndAnUnrescuablePointFailsWhileTheStudyGoesOn
   EXPECT_EQ(rows[1]["cl"], "");
 }
 
+// NACA 0012 in the Selig form: from the trailing edge over the upper surface
+// and back along the lower.
+std::string selig_naca0012(const TempDir& d) {
+  std::vector<std::string> native = lines_of(naca0012_section(d.path()));  // symmetric: the upper surface only
+  std::vector<std::pair<double, double>> upper;
+  for (size_t k = 2; k < native.size(); ++k) {
+    double x = 0, z = 0;
+    if (std::sscanf(native[k].c_str(), "%lf %lf", &x, &z) == 2) upper.emplace_back(x, z);
+  }
+  std::string text = "NACA 0012 SELIG\n";
+  char line[64];
+  for (auto p = upper.rbegin(); p != upper.rend(); ++p) {
+    std::snprintf(line, sizeof line, "%.7f %.7f\n", p->first, p->second);
+    text += line;
+  }
+  for (size_t k = 1; k < upper.size(); ++k) {
+    std::snprintf(line, sizeof line, "%.7f %.7f\n", upper[k].first, -upper[k].second);
+    text += line;
+  }
+  return text;
+}
+
+TEST(Sweep, SeligFileIsImportedAsTarnfoilImportsIt) {
+  TempDir d;
+  write_file(d.file("n0012.dat"), selig_naca0012(d));
+  ProgramResult r =
+      run_program("tarnsweep", d.path(), "", "n0012.dat --mach 0.5 --alpha 2 --inviscid --grid 96 --out study");
+  EXPECT_EQ(r.status, 0) << r.err;
+  ASSERT_EQ(run_program("tarnfoil", d.path(), "", "import n0012.dat -o N0012.DAT").status, 0);
+  EXPECT_EQ(read_file(d.file("study/N0012.DAT")), read_file(d.file("N0012.DAT")));
+  EXPECT_EQ(read_file(d.file("study/points/001/N0012.DAT")), read_file(d.file("N0012.DAT")));
+  EXPECT_EQ(result(d, "001")["verdict"]["status"], "converged");
+}
+
 // A run whose last stage has small corrections and a settled coupling
 // measure, with the lift at its boundary-layer updates as given.
 std::unique_ptr<FlowState> run_with_lifts(float first, float second) {
@@ -187,6 +220,8 @@ struct Refusal {
   const char* because;  // part of the message
 };
 
+void PrintTo(const Refusal& r, std::ostream* os) { *os << r.args; }
+
 class SweepOptions : public ::testing::TestWithParam<Refusal> {};
 
 TEST_P(SweepOptions, AreRefusedBeforeAnyRun) {
@@ -207,7 +242,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --set XS=3 --out study", "XS outside range"},
                       Refusal{"NACA0012.DAT --mach 0.5 --cl 0.3 --inviscid --out study", "needs a viscous run"},
                       Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --bogus --out study", "--bogus"},
-                      Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --out study", "aerofoil data file"},
+                      Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --out study", "NACA0012.DAT: "},
                       Refusal{"MISSING.DAT --mach 0.5 --alpha 0 --out study", "MISSING.DAT"}));
 
 pid_t start_sweep(const TempDir& d, const std::vector<std::string>& args) {
