@@ -91,7 +91,7 @@ void write_wake_table(const FlowState& fs, const std::string& path) {
   const BoundaryLayer& bl = fs.bl;
   bool wake_layer = fs.run.IVP >= 2 && fs.cpl.IWAKE != 0;
   std::string out = "x,cp,mach,dstar,theta,h\n";
-  for (int k = 1; k <= fs.grid.MR; ++k) {
+  for (int k = 2; k <= fs.grid.MR; ++k) {  // behind the trailing edge (k = 1)
     float x = r.XW(k);
     out += field(x) + "," + field(r.CPU(k)) + "," + field(r.WK(k, 2)) + ",";
     int upper = wake_layer ? wake_station(bl, 1, x) : 0, lower = wake_layer ? wake_station(bl, 2, x) : 0;
