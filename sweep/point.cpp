@@ -247,13 +247,13 @@ std::vector<TryRecord> run_tries(const RunAnswers& base, const TryFiles& of_try)
   size_t rung = 0;
   while (tries.size() < kMostTries && tries.back().judgement.status != kConverged) {
     TryRecord& t = tries.back();
-    t.folder = try_folder(t.number);
-    move_try_files(".", t.folder, of_try);
-    bool continued = t.judgement.has_results && fs::exists(fs::path(t.folder) / (base.name + ".UNF"));
+    bool continued = t.judgement.has_results && fs::exists(base.name + ".UNF");
     bool stalled = continued && (t.judgement.transition_moves ||
                                  (t.changes.contains("continue_from_try") &&
                                   !(t.judgement.distance <= kProgress * tries[tries.size() - 2].judgement.distance)));
     if (stalled || (!continued && rung == std::size(kSafer))) break;
+    t.folder = try_folder(t.number);
+    move_try_files(".", t.folder, of_try);
     Json changes;
     RunAnswers a = continued ? continuation(base, last, t, changes) : safer_run(base, kSafer[rung++], changes);
     tries.push_back(run_try(a, static_cast<int>(tries.size()) + 1, changes));

@@ -145,6 +145,8 @@ TEST(Sweep, DivergingPointIsRetriedAndAnUnrescuablePointFailsWhileTheStudyGoesOn
   EXPECT_EQ(lost["verdict"]["status"], "failed");
   EXPECT_NE(lost["verdict"]["reason"].get<std::string>().find("DIVERGED"), std::string::npos);
   EXPECT_TRUE(lost["coefficients"].is_null());
+  EXPECT_EQ(lost["tries"].back()["folder"], ".");  // the reported try's files are in the point folder
+  EXPECT_TRUE(file_exists(d.file("study/points/002/P002.TIN")));
   std::vector<Row> rows = polar(d.file("study/polar.csv"));
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0]["tries"], std::to_string(rescued["tries"].size()));
