@@ -1,6 +1,7 @@
 // The plan of a study: its conditions, the answers that set up each point
 // as tarnprep would, and the study folder with one run folder per point and
 // the job lists for running the points elsewhere.
+#include <cmath>
 #include <filesystem>
 #include <stdexcept>
 
