@@ -1,13 +1,13 @@
 // Reading and writing the JSON and text files of a study, and the decimal
 // form of the numbers in them.
+#include "files.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-
-#include "files.h"
 
 namespace tarn::sweep {
 

@@ -18,8 +18,7 @@ Aerofoil import_aerofoil(const std::string& source) {
   // A file already in the native form is kept as it stands, so that a point
   // runs on the very file a user would give tarnprep; the other forms are
   // written as tarnfoil import writes them.
-  a.text = imported.report.form == foil::Form::kNative ? read_text(source)
-                                                       : foil::aerofoil_file_text(imported.section);
+  a.text = imported.report.form == foil::Form::kNative ? read_text(source) : foil::aerofoil_file_text(imported.section);
   return a;
 }
 

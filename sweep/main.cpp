@@ -16,7 +16,7 @@ namespace {
 using tarn::sweep::Study;
 
 constexpr size_t kMostValues = 10000;  // values in one list: a guard against a mistyped step
-constexpr double kStepSlack = 1.0e-6;   // a range ends at its last value within this share of a step
+constexpr double kStepSlack = 1.0e-6;  // a range ends at its last value within this share of a step
 
 const char* const kUsage =
     "usage: tarnsweep AEROFOIL --mach LIST (--alpha LIST | --cl LIST) [--re 6e6] [--xtr X | --xtu X --xtl X]\n"
@@ -66,8 +66,8 @@ std::vector<float> list_of(const std::string& text, const std::string& what) {
       double from = real_of(item.substr(0, c1), what), to = real_of(item.substr(c1 + 1, c2 - c1 - 1), what);
       double step = real_of(item.substr(c2 + 1), what);
       double steps = (to - from) / step;
-      if (step == 0.0 || steps < -kStepSlack) refuse(what + ": the step of '" + item + "' does not lead from " +
-                                                     "FROM to TO");
+      if (step == 0.0 || steps < -kStepSlack)
+        refuse(what + ": the step of '" + item + "' does not lead from " + "FROM to TO");
       if (steps > static_cast<double>(kMostValues)) refuse(what + ": '" + item + "' gives too many values");
       for (long k = 0; k <= static_cast<long>(std::floor(steps + kStepSlack)); ++k)
         values.push_back(static_cast<float>(from + static_cast<double>(k) * step));
@@ -156,8 +156,9 @@ int main(int argc, char** argv) {
   app.add_option("--xtl", o.xtl, "Transition x/c on the lower surface");
   app.add_flag("--inviscid", o.inviscid, "Inviscid runs");
   app.add_option("--grid", o.grid, "Grid lines round the aerofoil, even, 96 to 160 (default 160)");
-  app.add_option("--set", o.set, "A numerical parameter of tarnprep by name: NSC, NSF, XS, XM, GVISCC, NVISCC, "
-                                 "GVISCF, NVISCF, DD21, DD22, EP, QCP");
+  app.add_option("--set", o.set,
+                 "A numerical parameter of tarnprep by name: NSC, NSF, XS, XM, GVISCC, NVISCC, "
+                 "GVISCF, NVISCF, DD21, DD22, EP, QCP");
   app.add_option("--jobs", o.jobs, "Points run at once (default: the number of cores)");
   app.add_option("--out", o.out, "Study folder");
   app.add_flag("--plan-only", o.plan_only, "Write the study folder, jobs.txt and slurm.sh, run nothing");

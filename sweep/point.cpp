@@ -4,6 +4,8 @@
 // tries with safer numerics; each try is kept, earlier ones in try1/,
 // try2/, ... The point's results are those of its best try, whose files are
 // left in the point folder itself.
+#include "point.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -14,7 +16,6 @@
 #include <memory>
 #include <regex>
 
-#include "point.h"
 #include "run/run.h"
 #include "units.h"
 
@@ -37,8 +38,8 @@ using Clock = std::chrono::steady_clock;
 // least kLeastCoarse sweeps), the coupling factors shrink by these.
 struct Safer {
   float xs;
-  int32_t sweeps;   // factor on NSC and NSF
-  float coupling;   // factor on GVISCC and GVISCF
+  int32_t sweeps;  // factor on NSC and NSF
+  float coupling;  // factor on GVISCC and GVISCF
 };
 const Safer kSafer[] = {{1.7f, 2, 0.5f}, {1.5f, 3, 0.25f}};
 constexpr int32_t kLeastCoarse = 100;
@@ -69,8 +70,10 @@ std::string try_folder(int n) { return "try" + std::to_string(n); }
 // left is removed.
 void clear_point_folder(const TryFiles& of_try) {
   for (const auto& e : fs::directory_iterator(".")) {
-    if (is_try_folder(e.path())) fs::remove_all(e.path());
-    else if (of_try(e.path()) || e.path().filename() == kResultFile) fs::remove(e.path());
+    if (is_try_folder(e.path()))
+      fs::remove_all(e.path());
+    else if (of_try(e.path()) || e.path().filename() == kResultFile)
+      fs::remove(e.path());
   }
 }
 
@@ -106,7 +109,7 @@ class ConsoleToFile {
 
 struct TryRecord {
   int number = 0;
-  Json changes;       // what differs from the point's own answers
+  Json changes;  // what differs from the point's own answers
   Judgement judgement;
   double seconds = 0.0;
   std::string folder;  // where its files are at the end
@@ -148,8 +151,7 @@ size_t best_try(const std::vector<TryRecord>& tries) {
   size_t best = 0;
   for (size_t k = 1; k < tries.size(); ++k) {
     const Judgement &a = tries[k].judgement, &b = tries[best].judgement;
-    if (rank(a.status) > rank(b.status) || (rank(a.status) == rank(b.status) && !(a.distance > b.distance)))
-      best = k;
+    if (rank(a.status) > rank(b.status) || (rank(a.status) == rank(b.status) && !(a.distance > b.distance))) best = k;
   }
   return best;
 }

@@ -19,10 +19,10 @@ struct Stop {
 
 // A try judged from the run's histories and its last summary.
 struct Judgement {
-  std::string status;     // converged, not converged, diverged or failed
+  std::string status;  // converged, not converged, diverged or failed
   std::string reason;
-  Json figures;           // what the verdict rests on
-  Json coefficients;      // the summary's coefficients, null when there are none
+  Json figures;              // what the verdict rests on
+  Json coefficients;         // the summary's coefficients, null when there are none
   bool has_results = false;  // finite coefficients and surface values to report
   // How far from converged: the largest of the figures over their tolerances
   // (below 1 when converged; infinite without results).

@@ -16,16 +16,16 @@ namespace {
 const char* const kUnits =
     "# alpha in degrees (the incidence reached when a lift coefficient was required); coefficients on the chord, "
     "cm about the quarter chord; cd = cdv + cd2; tries = runs made\n";
-const char* const kColumns[] = {"point", "mach", "alpha", "cl", "cm", "cdp", "cdf", "cdv", "cd1", "cd2", "cd",
-                                "verdict", "tries"};
+const char* const kColumns[] = {"point", "mach", "alpha", "cl", "cm",      "cdp",  "cdf",
+                                "cdv",   "cd1",  "cd2",   "cd", "verdict", "tries"};
 constexpr size_t kVerdictColumn = 11;
 const char* const kCoefficients[] = {"alpha", "cl", "cm", "cdp", "cdf", "cdv", "cd1", "cd2", "cd"};
 // polar.txt: column widths and decimals (-1 for text).
 struct FixedColumn {
   int width, decimals;
 };
-const FixedColumn kFixed[] = {{5, 0}, {8, 4}, {9, 4}, {10, 5}, {10, 5}, {10, 5}, {10, 5}, {10, 5},
-                              {10, 5}, {10, 5}, {10, 5}, {16, -1}, {7, 0}};
+const FixedColumn kFixed[] = {{5, 0},  {8, 4},  {9, 4},  {10, 5}, {10, 5},  {10, 5}, {10, 5},
+                              {10, 5}, {10, 5}, {10, 5}, {10, 5}, {16, -1}, {7, 0}};
 
 // One row of the polar: the values of its columns, null where there is none.
 using Row = std::vector<Json>;

@@ -30,7 +30,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr double kPointTimeLimit = 600.0;   // seconds; a point normally takes well under one
+constexpr double kPointTimeLimit = 600.0;      // seconds; a point normally takes well under one
 constexpr long kRefreshMicroseconds = 250000;  // progress line refreshed this often
 
 volatile sig_atomic_t g_interrupted = 0;
@@ -73,7 +73,8 @@ class Signals {
   }
 
  private:
-  struct sigaction old_int_ {}, old_term_{}, old_alarm_{};
+  struct sigaction old_int_ {
+  }, old_term_{}, old_alarm_{};
 };
 
 pid_t spawn_point(const std::string& program, const fs::path& folder) {
@@ -113,8 +114,8 @@ void record_lost_point(const fs::path& folder, const Point& p, const std::string
 }
 
 std::string ended_how(int status) {
-  if (WIFSIGNALED(status)) return "ended by signal " + std::to_string(WTERMSIG(status)) + " (" +
-                                 strsignal(WTERMSIG(status)) + ")";
+  if (WIFSIGNALED(status))
+    return "ended by signal " + std::to_string(WTERMSIG(status)) + " (" + strsignal(WTERMSIG(status)) + ")";
   return "ended with status " + std::to_string(WEXITSTATUS(status)) + " and no result";
 }
 
@@ -229,8 +230,7 @@ int run_study(const std::string& dir, int jobs) {
               earlier > 0 ? (" (" + std::to_string(earlier) + " finished before)").c_str() : "",
               (fs::path(dir) / kPolarCsv).string().c_str());
   if (g_interrupted) {
-    std::printf("interrupted: %d points left; the same command run again takes them up\n",
-                tally.pending - tally.done);
+    std::printf("interrupted: %d points left; the same command run again takes them up\n", tally.pending - tally.done);
     return kSweepInterrupted;
   }
   return status;

@@ -65,13 +65,21 @@ std::string slurm_text(const Study& s, const std::string& dir) {
   std::string folder = fs::absolute(dir).string();
   return "#!/bin/bash\n"
          "# One point of the study per task of a job array: task N runs line N of\n"
-         "# jobs.txt. Submit with: sbatch " + folder + "/" + kSlurmFile + "\n"
+         "# jobs.txt. Submit with: sbatch " +
+         folder + "/" + kSlurmFile +
+         "\n"
          "#SBATCH --job-name=tarnsweep\n"
-         "#SBATCH --array=1-" + std::to_string(points_of(s).size()) + "\n"
+         "#SBATCH --array=1-" +
+         std::to_string(points_of(s).size()) +
+         "\n"
          "#SBATCH --ntasks=1\n"
-         "#SBATCH --output=" + folder + "/points/slurm-%a.out\n"
+         "#SBATCH --output=" +
+         folder +
+         "/points/slurm-%a.out\n"
          "set -euo pipefail\n"
-         "line=$(sed -n \"${SLURM_ARRAY_TASK_ID}p\" " + quoted(folder + "/" + kJobsFile) + ")\n"
+         "line=$(sed -n \"${SLURM_ARRAY_TASK_ID}p\" " +
+         quoted(folder + "/" + kJobsFile) +
+         ")\n"
          "[ -n \"$line\" ] || { echo \"no line $SLURM_ARRAY_TASK_ID in jobs.txt\" >&2; exit 2; }\n"
          "exec bash -c \"$line\"\n";
 }

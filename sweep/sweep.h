@@ -14,35 +14,35 @@ namespace tarn::sweep {
 
 // Exit statuses of tarnsweep (a study, --run-point and --collect alike).
 enum SweepStatus : int {
-  kSweepConverged = 0,    // every point converged
-  kSweepMissed = 1,       // some point not converged, failed or (--collect) not yet run
-  kSweepBadInput = 2,     // options, aerofoil file or study folder refused
+  kSweepConverged = 0,  // every point converged
+  kSweepMissed = 1,     // some point not converged, failed or (--collect) not yet run
+  kSweepBadInput = 2,   // options, aerofoil file or study folder refused
   kSweepInterrupted = 130,
 };
 
 // The study as asked on the command line.
 struct Study {
-  std::string aerofoil;        // the imported aerofoil data file in the study folder (8.3 name)
-  std::string title;           // title line of the aerofoil data file
-  std::string source;          // the aerofoil file as given
-  std::vector<float> mach;     // free-stream Mach numbers
-  std::vector<float> alpha;    // incidences, degrees (empty when lift coefficients are required)
-  std::vector<float> cl;       // required lift coefficients (empty when incidences are given)
-  float re = 6.0e6f;           // Reynolds number based on chord
+  std::string aerofoil;            // the imported aerofoil data file in the study folder (8.3 name)
+  std::string title;               // title line of the aerofoil data file
+  std::string source;              // the aerofoil file as given
+  std::vector<float> mach;         // free-stream Mach numbers
+  std::vector<float> alpha;        // incidences, degrees (empty when lift coefficients are required)
+  std::vector<float> cl;           // required lift coefficients (empty when incidences are given)
+  float re = 6.0e6f;               // Reynolds number based on chord
   float xtu = 0.05f, xtl = 0.05f;  // transition, x/c
   bool viscous = true;
-  int32_t grid = 160;          // grid lines round the aerofoil on the fine mesh
+  int32_t grid = 160;                              // grid lines round the aerofoil on the fine mesh
   std::vector<std::pair<std::string, float>> set;  // numerical parameters changed by name
 };
 
 // One condition of a study: an ordinary run in its own folder.
 struct Point {
-  int number = 0;            // 1, 2, ... in the order Mach number, then incidence or lift
-  std::string folder;        // relative to the study folder, "points/001"
+  int number = 0;      // 1, 2, ... in the order Mach number, then incidence or lift
+  std::string folder;  // relative to the study folder, "points/001"
   float mach = 0.0f;
-  float alpha = 0.0f;        // incidence, or the starting incidence when a lift is required
+  float alpha = 0.0f;  // incidence, or the starting incidence when a lift is required
   bool lift_given = false;
-  float cl = 0.0f;           // required lift coefficient
+  float cl = 0.0f;  // required lift coefficient
 };
 
 // The conditions of a study: every Mach number with every incidence or lift.

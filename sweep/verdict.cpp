@@ -82,10 +82,15 @@ Json summary_coefficients(const FlowState& fs, bool& finite) {
   float cd = viscous ? m.CDV + m.CD2 : m.CD2;  // as the listing's CDV+CD2
   finite = true;
   for (float v : {m.ALP, m.CL, m.CM, m.CDP, m.CDF, m.CDV, m.CD1, m.CD2, cd}) finite = finite && std::isfinite(v);
-  return {{"alpha", number(m.ALP)}, {"cl", number(m.CL)},  {"cm", number(m.CM)},
-          {"cdp", number(m.CDP)},   {"cdf", viscous ? number(m.CDF) : Json(nullptr)},
+  return {{"alpha", number(m.ALP)},
+          {"cl", number(m.CL)},
+          {"cm", number(m.CM)},
+          {"cdp", number(m.CDP)},
+          {"cdf", viscous ? number(m.CDF) : Json(nullptr)},
           {"cdv", viscous ? number(m.CDV) : Json(nullptr)},
-          {"cd1", number(m.CD1)},   {"cd2", number(m.CD2)}, {"cd", number(cd)}};
+          {"cd1", number(m.CD1)},
+          {"cd2", number(m.CD2)},
+          {"cd", number(cd)}};
 }
 
 // Pressures and local Mach numbers of every surface point are numbers.
@@ -96,8 +101,8 @@ bool surface_finite(const FlowState& fs) {
 }
 
 // Where the transition lay over the last updates, when it moved.
-std::string transition_note(const Monitor& m, const RVec<kMonitorHistory>& xtr, const char* surface,
-                            Json& figures, const char* key) {
+std::string transition_note(const Monitor& m, const RVec<kMonitorHistory>& xtr, const char* surface, Json& figures,
+                            const char* key) {
   std::vector<float> v = latest(xtr, m.UPDATES, kLiftUpdates);
   if (v.empty()) return std::string();
   auto [lo, hi] = std::minmax_element(v.begin(), v.end());
@@ -135,8 +140,8 @@ Judgement judge(const FlowState& fs, const Stop& stop) {
   if (!finite || !surface_finite(fs)) {
     j.status = kFailed;
     j.reason = m.SUMMARIES == 0 ? "the run printed no coefficients"
-               : finite        ? "the surface pressures are not all finite numbers"
-                               : "the coefficients are not all finite numbers";
+               : finite         ? "the surface pressures are not all finite numbers"
+                                : "the coefficients are not all finite numbers";
     return j;
   }
   j.has_results = true;
@@ -147,8 +152,8 @@ Judgement judge(const FlowState& fs, const Stop& stop) {
     met.push_back("largest correction " + sci(correction) + " below " + sci(kCorrectionTolerance));
   else
     missed.push_back("largest correction " + sci(correction) + " not below " + sci(kCorrectionTolerance) +
-                     " (last at grid point i = " + std::to_string(fs.pot.IRES) + ", k = " +
-                     std::to_string(fs.pot.KRES) + ")");
+                     " (last at grid point i = " + std::to_string(fs.pot.IRES) +
+                     ", k = " + std::to_string(fs.pot.KRES) + ")");
 
   float swing = NAN;
   if (viscous) {
@@ -173,9 +178,9 @@ Judgement judge(const FlowState& fs, const Stop& stop) {
   if (below(swing, kLiftTolerance, j.distance))
     met.push_back("lift steady to " + sci(swing) + over);
   else
-    missed.push_back(std::isfinite(swing) ? "lift swings by " + sci(swing) + over
-                                          : "too few" + std::string(viscous ? " updates" : " sweeps") +
-                                                " to judge the lift" + over);
+    missed.push_back(std::isfinite(swing)
+                         ? "lift swings by " + sci(swing) + over
+                         : "too few" + std::string(viscous ? " updates" : " sweeps") + " to judge the lift" + over);
   if (viscous) {
     for (const std::string& note : {transition_note(m, m.XTRU, "upper", j.figures, "transition_upper"),
                                     transition_note(m, m.XTRL, "lower", j.figures, "transition_lower")})
