@@ -118,79 +118,110 @@ std::string verdict_of(const std::string& try_status) {
   return try_status == kConverged ? kConverged : try_status == kNotConverged ? kNotConverged : kFailed;
 }
 
+namespace {
+
+// The verdict's tests: each passed or missed with its words, and the figures.
+struct Tests {
+  Judgement& j;
+  std::vector<std::string> met, missed;
+  void add(bool passed, const std::string& words) { (passed ? met : missed).push_back(words); }
+};
+
+void test_correction(const FlowState& fs, float correction, Tests& t) {
+  if (below(correction, kCorrectionTolerance, t.j.distance))
+    t.add(true, "largest correction " + sci(correction) + " below " + sci(kCorrectionTolerance));
+  else
+    t.add(false, "largest correction " + sci(correction) + " not below " + sci(kCorrectionTolerance) +
+                     " (last at grid point i = " + std::to_string(fs.pot.IRES) +
+                     ", k = " + std::to_string(fs.pot.KRES) + ")");
+}
+
+void test_coupling(const FlowState& fs, Tests& t) {
+  const Monitor& m = fs.mon;
+  float change = m.UPDATES > 0 ? m.CHANGE(Monitor::slot(m.UPDATES)) : NAN;
+  float tolerance = fs.cpl.VTOL;
+  t.j.figures["updates"] = m.UPDATES;
+  t.j.figures["coupling_change"] = number(change);
+  t.j.figures["coupling_tolerance"] = number(tolerance);
+  if (below(change, tolerance, t.j.distance))
+    t.add(true, "coupling change " + sci(change) + " below " + sci(tolerance));
+  else
+    t.add(false, m.UPDATES > 0 ? "coupling change " + sci(change) + " not below " + sci(tolerance)
+                               : "no boundary-layer update in the last stage");
+}
+
+// The lift at the last updates (viscous), or the lift estimate of the last sweeps.
+void test_lift(const FlowState& fs, bool viscous, Tests& t) {
+  const Monitor& m = fs.mon;
+  float swing = NAN;
+  if (viscous && m.UPDATES >= kLiftUpdates) swing = spread(latest(m.CLV, m.UPDATES, kLiftUpdates));
+  if (!viscous && m.SWEEPS >= kLiftSweeps) swing = spread(latest(m.CLEST, m.SWEEPS, kLiftSweeps));
+  std::string over = viscous ? " over the last " + std::to_string(kLiftUpdates) + " updates"
+                             : " over the last " + std::to_string(kLiftSweeps) + " sweeps";
+  t.j.figures["lift_swing"] = number(swing);
+  t.j.figures["lift_tolerance"] = number(kLiftTolerance);
+  if (below(swing, kLiftTolerance, t.j.distance))
+    t.add(true, "lift steady to " + sci(swing) + over);
+  else
+    t.add(false, std::isfinite(swing)
+                     ? "lift swings by " + sci(swing) + over
+                     : std::string("too few ") + (viscous ? "updates" : "sweeps") + " to judge the lift" + over);
+}
+
+// A moving transition point is told with the verdict, whichever it is.
+void note_transition(const FlowState& fs, Tests& t) {
+  const Monitor& m = fs.mon;
+  for (const std::string& note : {transition_note(m, m.XTRU, "upper", t.j.figures, "transition_upper"),
+                                  transition_note(m, m.XTRL, "lower", t.j.figures, "transition_lower")}) {
+    if (note.empty()) continue;
+    t.j.transition_moves = true;
+    t.add(t.missed.empty(), note);
+  }
+}
+
+// A run that stopped, or ended without finite results, has failed.
+bool failed(const FlowState& fs, const Stop& stop, Judgement& j) {
+  const Monitor& m = fs.mon;
+  if (stop.stopped) {
+    j.status = stop.status == kExitDiverged ? "diverged" : kFailed;
+    j.reason = stop.message;
+    if (m.STAGES > 0)
+      j.reason += " (sweep " + std::to_string(m.SWEEPS) + " of the stage on " + std::to_string(m.NSG) + " lines)";
+    j.coefficients = nullptr;
+    return true;
+  }
+  bool finite = false;
+  j.coefficients = m.SUMMARIES > 0 ? summary_coefficients(fs, finite) : Json(nullptr);
+  if (finite && surface_finite(fs)) return false;
+  j.status = kFailed;
+  j.reason = m.SUMMARIES == 0 ? "the run printed no coefficients"
+             : finite         ? "the surface pressures are not all finite numbers"
+                              : "the coefficients are not all finite numbers";
+  return true;
+}
+
+}  // namespace
+
 Judgement judge(const FlowState& fs, const Stop& stop) {
   const Monitor& m = fs.mon;
   bool viscous = fs.run.IVP != 0;
   Judgement j;
-  j.figures = {{"grid", m.NSG}, {"sweeps", m.SWEEPS}};
-  std::string where = "sweep " + std::to_string(m.SWEEPS) + " of the stage on " + std::to_string(m.NSG) + " lines";
-
   float correction = median(latest(m.RES, m.SWEEPS, kCorrectionSweeps));
-  j.figures["max_correction"] = number(correction);
-  j.figures["correction_tolerance"] = number(kCorrectionTolerance);
-  j.figures["correction_at"] = {fs.pot.IRES, fs.pot.KRES};
-  if (stop.stopped) {
-    j.status = stop.status == kExitDiverged ? "diverged" : kFailed;
-    j.reason = stop.message + " (" + where + ")";
-    j.coefficients = nullptr;
-    return j;
-  }
-  bool finite = false;
-  j.coefficients = m.SUMMARIES > 0 ? summary_coefficients(fs, finite) : Json(nullptr);
-  if (!finite || !surface_finite(fs)) {
-    j.status = kFailed;
-    j.reason = m.SUMMARIES == 0 ? "the run printed no coefficients"
-               : finite         ? "the surface pressures are not all finite numbers"
-                                : "the coefficients are not all finite numbers";
-    return j;
-  }
+  j.figures = {{"grid", m.NSG},
+               {"sweeps", m.SWEEPS},
+               {"max_correction", number(correction)},
+               {"correction_tolerance", number(kCorrectionTolerance)},
+               {"correction_at", {fs.pot.IRES, fs.pot.KRES}}};
+  if (failed(fs, stop, j)) return j;
   j.has_results = true;
   j.distance = 0.0f;
-
-  std::vector<std::string> missed, met;
-  if (below(correction, kCorrectionTolerance, j.distance))
-    met.push_back("largest correction " + sci(correction) + " below " + sci(kCorrectionTolerance));
-  else
-    missed.push_back("largest correction " + sci(correction) + " not below " + sci(kCorrectionTolerance) +
-                     " (last at grid point i = " + std::to_string(fs.pot.IRES) +
-                     ", k = " + std::to_string(fs.pot.KRES) + ")");
-
-  float swing = NAN;
-  if (viscous) {
-    float change = m.UPDATES > 0 ? m.CHANGE(Monitor::slot(m.UPDATES)) : NAN;
-    float tolerance = fs.cpl.VTOL;
-    j.figures["updates"] = m.UPDATES;
-    j.figures["coupling_change"] = number(change);
-    j.figures["coupling_tolerance"] = number(tolerance);
-    if (below(change, tolerance, j.distance))
-      met.push_back("coupling change " + sci(change) + " below " + sci(tolerance));
-    else
-      missed.push_back(m.UPDATES > 0 ? "coupling change " + sci(change) + " not below " + sci(tolerance)
-                                     : "no boundary-layer update in the last stage");
-    if (m.UPDATES >= kLiftUpdates) swing = spread(latest(m.CLV, m.UPDATES, kLiftUpdates));
-  } else if (m.SWEEPS >= kLiftSweeps) {
-    swing = spread(latest(m.CLEST, m.SWEEPS, kLiftSweeps));
-  }
-  std::string over = viscous ? " over the last " + std::to_string(kLiftUpdates) + " updates"
-                             : " over the last " + std::to_string(kLiftSweeps) + " sweeps";
-  j.figures["lift_swing"] = number(swing);
-  j.figures["lift_tolerance"] = number(kLiftTolerance);
-  if (below(swing, kLiftTolerance, j.distance))
-    met.push_back("lift steady to " + sci(swing) + over);
-  else
-    missed.push_back(std::isfinite(swing)
-                         ? "lift swings by " + sci(swing) + over
-                         : "too few" + std::string(viscous ? " updates" : " sweeps") + " to judge the lift" + over);
-  if (viscous) {
-    for (const std::string& note : {transition_note(m, m.XTRU, "upper", j.figures, "transition_upper"),
-                                    transition_note(m, m.XTRL, "lower", j.figures, "transition_lower")})
-      if (!note.empty()) {
-        j.transition_moves = true;
-        missed.empty() ? met.push_back(note) : missed.push_back(note);
-      }
-  }
-  j.status = missed.empty() ? kConverged : kNotConverged;
-  j.reason = joined(missed.empty() ? met : missed);
+  Tests t{j, {}, {}};
+  test_correction(fs, correction, t);
+  if (viscous) test_coupling(fs, t);
+  test_lift(fs, viscous, t);
+  if (viscous) note_transition(fs, t);
+  j.status = t.missed.empty() ? kConverged : kNotConverged;
+  j.reason = joined(t.missed.empty() ? t.met : t.missed);
   return j;
 }
 
