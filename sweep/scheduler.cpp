@@ -32,6 +32,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr double kPointTimeLimit = 600.0;      // seconds; a point normally takes well under one
 constexpr long kRefreshMicroseconds = 250000;  // progress line refreshed this often
+constexpr int kLogLines = 10;                  // progress lines in a log
 
 volatile sig_atomic_t g_interrupted = 0;
 
@@ -126,27 +127,35 @@ std::string clock_text(double seconds) {
   return buf;
 }
 
+// The progress line, rewritten in place on a terminal; elsewhere (a log)
+// a whole line at every tenth of the points.
 class Progress {
  public:
-  explicit Progress(int total) : total_(total), shown_(isatty(STDERR_FILENO) == 1), start_(Clock::now()) {}
+  explicit Progress(int total)
+      : total_(total),
+        terminal_(isatty(STDERR_FILENO) == 1),
+        step_(std::max(1, total / kLogLines)),
+        start_(Clock::now()) {}
 
   void show(const Tally& t, int retrying) {
-    if (!shown_) return;
-    double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
+    if (!terminal_ && (t.done < logged_ + step_ || t.done == logged_)) return;
+    double elapsed = seconds();
     std::string left =
         t.done > 0 ? "about " + clock_text(elapsed / t.done * (t.pending - t.done)) + " left" : "time left unknown";
-    std::fprintf(stderr, "\r%d/%d done, %d converged, %d retrying, %d failed, %s   ", t.done, total_, t.converged,
-                 retrying, t.failed, left.c_str());
+    std::fprintf(stderr, "%s%d/%d done, %d converged, %d retrying, %d failed, %s%s", terminal_ ? "\r" : "", t.done,
+                 total_, t.converged, retrying, t.failed, left.c_str(), terminal_ ? "   " : "\n");
     std::fflush(stderr);
+    logged_ = t.done;
   }
   void end() {
-    if (shown_) std::fputc('\n', stderr);
+    if (terminal_) std::fputc('\n', stderr);
   }
   double seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
 
  private:
   int total_;
-  bool shown_;
+  bool terminal_;
+  int step_, logged_ = 0;
   Clock::time_point start_;
 };
 
