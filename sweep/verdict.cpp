@@ -76,21 +76,20 @@ std::string joined(const std::vector<std::string>& parts) {
   return s;
 }
 
+// The summary's coefficients; the sums formed as the viscous summary forms them.
 Json summary_coefficients(const FlowState& fs, bool& finite) {
   const Monitor& m = fs.mon;
   bool viscous = fs.run.IVP != 0;
-  float cd = viscous ? m.CDV + m.CD2 : m.CD2;  // as the listing's CDV+CD2
+  float cd = viscous ? m.CDV + m.CD2 : m.CD2;
   finite = true;
   for (float v : {m.ALP, m.CL, m.CM, m.CDP, m.CDF, m.CDV, m.CD1, m.CD2, cd}) finite = finite && std::isfinite(v);
-  return {{"alpha", number(m.ALP)},
-          {"cl", number(m.CL)},
-          {"cm", number(m.CM)},
-          {"cdp", number(m.CDP)},
-          {"cdf", viscous ? number(m.CDF) : Json(nullptr)},
-          {"cdv", viscous ? number(m.CDV) : Json(nullptr)},
-          {"cd1", number(m.CD1)},
-          {"cd2", number(m.CD2)},
-          {"cd", number(cd)}};
+  auto viscous_only = [viscous](float v) { return viscous ? number(v) : Json(nullptr); };
+  return {{"alpha", number(m.ALP)},         {"cl", number(m.CL)},
+          {"cm", number(m.CM)},             {"cdp", number(m.CDP)},
+          {"cdf", viscous_only(m.CDF)},     {"cdv", viscous_only(m.CDV)},
+          {"cd1", number(m.CD1)},           {"cd2", number(m.CD2)},
+          {"cd", number(cd)},               {"cdp_cdf", viscous_only(m.CDP + m.CDF)},
+          {"cdv_cd1", viscous_only(m.CDV + m.CD1)}};
 }
 
 // Pressures and local Mach numbers of every surface point are numbers.
