@@ -125,6 +125,7 @@ TryRecord run_try(const RunAnswers& a, int number, const Json& changes) {
   {
     ConsoleToFile console;
     try {
+      open_run_files(a.name);
       write_run_files(a);
       run_tarn(*state, a.name);
     } catch (const RunStop& e) {

@@ -38,7 +38,7 @@ std::string condition_problem(const Study& s, const Point& p) {
   if (!in(p.mach, kMinMach, kMaxMach)) return "Mach number " + decimal(p.mach) + " outside 0.05 to 0.95";
   if (!in(p.alpha, -kMaxIncidence, kMaxIncidence)) return "incidence " + decimal(p.alpha) + " outside -20 to 20";
   if (p.lift_given && !s.viscous) return "a required lift coefficient needs a viscous run";
-  if (p.lift_given && !std::isfinite(p.cl)) return "lift coefficient " + decimal(p.cl) + " is not a number";
+  if (p.lift_given && !in(p.cl, kMinLift, kMaxLift)) return "lift coefficient " + decimal(p.cl) + " outside -9999 to 99999";
   if (!s.viscous) return std::string();
   if (!(s.re >= kMinReynoldsMillions * kMillion && std::isfinite(s.re)))
     return "Reynolds number " + decimal(s.re) + " below 1E5";
