@@ -104,7 +104,7 @@ using Layout = std::vector<Field>;
 
 Field field_of(const std::string& columns, std::string format, const std::string& name) {
   static const std::regex range("(\\d+)(?:\\s*(?:–|-)\\s*(\\d+))?");
-  static const std::regex spec("([IFEA])(\\d+)(?:\\.(\\d+))?");
+  static const std::regex edit_descriptor("([IFEA])(\\d+)(?:\\.(\\d+))?");
   Field f;
   f.name = unquoted(name);
   std::smatch m;
@@ -121,7 +121,7 @@ Field field_of(const std::string& columns, std::string format, const std::string
     f.type = '"';
     f.text = format.substr(1, format.size() - 2);
     f.width = static_cast<int>(f.text.size());
-  } else if (std::regex_match(format, m, spec)) {
+  } else if (std::regex_match(format, m, edit_descriptor)) {
     f.type = m.str(1)[0];
     f.width = std::stoi(m[2]);
     f.decimals = m[3].matched ? std::stoi(m[3]) : 0;

@@ -27,7 +27,7 @@ float FACOS(FlowState& fs, float x);
 void read_mapping_control(FlowState& fs);
 
 // Aerofoil data file (unit 17) into the joined contour and the title; a file
-// that cannot be read stops the run with the console lines of the design.
+// that cannot be read stops the run with its own console lines.
 ChordLine read_aerofoil(FlowState& fs);
 // Adds the camber correction KC x (1 - x) to the file coordinates.
 void correct_camber(FlowState& fs, float emc, float cn, float delta1, float ch);
