@@ -30,6 +30,7 @@ constexpr double kYTickSpacing = 34.0;   // least pixels between y ticks
 constexpr double kXTickSpacing = 60.0;   // least pixels between x ticks, before the label test
 constexpr double kLabelClearance = 14.0; // least gap between neighbouring x tick labels
 constexpr double kDataPad = 0.04;        // share of the data span left free at each end
+constexpr double kTickSnap = 0.08;       // share of the span by which a range grows to end on a tick
 constexpr double kLegendFont = 12.0;
 constexpr double kLegendRow = 17.0;
 constexpr double kLegendPad = 7.0;
@@ -125,9 +126,23 @@ void data_range(const Panel& p, bool xaxis, double& lo, double& hi) {
   }
 }
 
+// Ticks of an axis. A range from the data ends on a tick where the tick is
+// near; otherwise it ends just beyond the data, so the plot area is not
+// mostly empty margin.
 Ticks axis_ticks(const Axis& a, double lo, double hi, int max_count) {
   if (a.fixed) return nice_ticks(a.lo, a.hi, max_count, false);
-  return nice_ticks(lo, hi, max_count, true);
+  Ticks t = nice_ticks(lo, hi, max_count, false);
+  double reach = kTickSnap * (hi - lo);
+  double below = std::floor(lo / t.step + 1e-9) * t.step, above = std::ceil(hi / t.step - 1e-9) * t.step;
+  if (lo - below <= reach && (t.at.empty() || below < t.at.front() - 1e-9 * t.step)) {
+    t.lo = below;
+    t.at.insert(t.at.begin(), std::abs(below) < 1e-9 * t.step ? 0.0 : below);
+  }
+  if (above - hi <= reach && (t.at.empty() || above > t.at.back() + 1e-9 * t.step)) {
+    t.hi = above;
+    t.at.push_back(std::abs(above) < 1e-9 * t.step ? 0.0 : above);
+  }
+  return t;
 }
 
 double widest_label(const Ticks& t) {

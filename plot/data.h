@@ -94,6 +94,11 @@ std::string cm_alpha_svg(const Study& s);
 std::string drag_rise_svg(const Study& s);  // more than one Mach number
 std::string report_html(const Study& s);
 
+// A member of a JSON object: kNone or an empty string when it is absent,
+// null or of another type.
+double json_number(const nlohmann::json& j, const char* key);
+std::string json_text(const nlohmann::json& j, const char* key);
+
 // Short forms used in titles and legends: "0.729", "2.5".
 std::string short_number(double v, int max_decimals);
 // "M 0.729, α 2°" (or the required CL), and "point 3 (M 0.729, α 2°)".

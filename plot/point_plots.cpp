@@ -24,11 +24,6 @@ constexpr const char* kUpperName = "upper surface";
 constexpr const char* kLowerName = "lower surface";
 constexpr const char* kWakeName = "wake";
 
-double json_number(const nlohmann::json& j, const char* key) {
-  if (!j.is_object() || !j.contains(key) || !j[key].is_number()) return kNone;
-  return j[key].get<double>();
-}
-
 Style line_style(int colour, Dash dash = Dash::kSolid) {
   Style s;
   s.colour = palette(colour);
@@ -53,9 +48,10 @@ std::string study_title_above(const std::string& point_dir) {
   if (!file_exists(path)) return std::string();
   try {
     auto j = nlohmann::json::parse(read_text(path));
-    if (j.contains("title") && j["title"].is_string()) return j["title"].get<std::string>();
-    if (j.contains("aerofoil") && j["aerofoil"].is_string()) return j["aerofoil"].get<std::string>();
+    std::string title = json_text(j, "title");
+    return title.empty() ? json_text(j, "aerofoil") : title;
   } catch (const std::exception&) {
+    // A study file that does not read leaves the point plots without the study's title.
   }
   return std::string();
 }

@@ -19,16 +19,6 @@ constexpr const char* kHollow = "\xE2\x97\x8B";  // U+25CB white circle
 constexpr const char* kAlpha = "\xCE\xB1";
 constexpr const char* kDegree = "\xC2\xB0";
 
-double json_number(const nlohmann::json& j, const char* key) {
-  if (!j.is_object() || !j.contains(key) || !j[key].is_number()) return kNone;
-  return j[key].get<double>();
-}
-
-std::string json_text(const nlohmann::json& j, const char* key) {
-  if (!j.is_object() || !j.contains(key) || !j[key].is_string()) return std::string();
-  return j[key].get<std::string>();
-}
-
 nlohmann::json read_json(const std::string& path) {
   try {
     return nlohmann::json::parse(read_text(path));

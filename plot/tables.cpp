@@ -78,6 +78,16 @@ Table read_csv(const std::string& path) {
   return t;
 }
 
+double json_number(const nlohmann::json& j, const char* key) {
+  if (!j.is_object() || !j.contains(key) || !j[key].is_number()) return kNone;
+  return j[key].get<double>();
+}
+
+std::string json_text(const nlohmann::json& j, const char* key) {
+  if (!j.is_object() || !j.contains(key) || !j[key].is_string()) return std::string();
+  return j[key].get<std::string>();
+}
+
 std::string short_number(double v, int max_decimals) {
   if (!std::isfinite(v)) return "-";
   char buf[64];
