@@ -71,6 +71,7 @@ struct StudyPoint {
   std::string verdict;                      // converged, not converged, failed; empty: not run
   int tries = 0;
   nlohmann::json result;                    // result.json, null when absent
+  std::string problem;                      // why a file of the point could not be read or drawn
   bool has_results() const { return std::isfinite(cl); }
   bool converged() const { return verdict == "converged"; }
 };

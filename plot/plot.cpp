@@ -18,7 +18,13 @@ bool write_point_plots(const std::string& point_dir) {
 
 std::string write_study_report(const std::string& dir) {
   Study s = read_study(dir);
-  for (const StudyPoint& p : s.points) write_point_plots(dir + "/" + p.folder);
+  for (StudyPoint& p : s.points) {
+    try {
+      write_point_plots(dir + "/" + p.folder);
+    } catch (const std::exception& e) {
+      p.problem = e.what();  // the report says so; the other points are drawn
+    }
+  }
   std::filesystem::create_directories(dir + "/plots");
   write_text(dir + "/plots/cl_alpha.svg", cl_alpha_svg(s));
   write_text(dir + "/plots/polar.svg", polar_svg(s));

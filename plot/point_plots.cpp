@@ -127,8 +127,13 @@ bool read_point_folder(const std::string& dir, PointPicture& out) {
     }
   }
   std::string head = study_title_above(dir);
+  nlohmann::json j;
   if (file_exists(dir + "/result.json")) {
-    auto j = nlohmann::json::parse(read_text(dir + "/result.json"));
+    // Without a readable result the curves are still drawn, with no
+    // conditions in the title and no critical pressure.
+    j = nlohmann::json::parse(read_text(dir + "/result.json"), nullptr, false);
+  }
+  if (j.is_object()) {
     const auto& cond = j.value("conditions", nlohmann::json::object());
     const auto& coef = j.value("coefficients", nlohmann::json());
     p.mach = json_number(cond, "mach");

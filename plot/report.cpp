@@ -152,6 +152,7 @@ void point_section(std::ostringstream& o, const Study& s, const StudyPoint& p) {
   } else {
     o << "<p class=\"lead\">No result.json: the point has not run.</p>\n";
   }
+  if (!p.problem.empty()) o << "<p class=\"failed\">" << esc(p.problem) << "</p>\n";
   std::string dir = s.dir + "/" + p.folder;
   std::string cp = inline_svg(dir + "/cp.svg"), bl = inline_svg(dir + "/bl.svg");
   if (cp.empty() && bl.empty()) {

@@ -201,7 +201,13 @@ Study read_study(const std::string& dir) {
   }
   for (StudyPoint& p : s.points) {
     std::string path = dir + "/" + p.folder + "/result.json";
-    if (file_exists(path)) take_result(p, read_json(path));
+    try {
+      if (file_exists(path)) take_result(p, read_json(path));
+    } catch (const std::exception& e) {
+      // One unreadable point file does not cost the study its report.
+      p.problem = e.what();
+      if (p.verdict.empty()) p.verdict = "unreadable";
+    }
     if (!s.by_cl) fill(p.alpha_set, p.alpha);
   }
   for (const StudyPoint& p : s.points) {
