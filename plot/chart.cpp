@@ -472,8 +472,8 @@ Ticks nice_ticks(double lo, double hi, int max_count, bool extend) {
       t.lo = extend ? a * step : lo;
       t.hi = extend ? b * step : hi;
       t.at.clear();
-      for (double k = a; k <= b + 0.5; k += 1.0) {
-        double v = k * step;
+      for (int k = 0; k <= static_cast<int>(b - a); ++k) {
+        double v = (a + k) * step;
         t.at.push_back(std::abs(v) < 1e-9 * step ? 0.0 : v);
       }
       found = true;
