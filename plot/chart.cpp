@@ -20,8 +20,10 @@ constexpr double kTickGap = 4.0;         // between a tick and its label
 constexpr double kTickFont = 12.0;
 constexpr double kAxisTitleFont = 13.0;
 constexpr double kTitleFont = 15.0;
-constexpr double kSmallestTitleFont = 11.0;
+constexpr double kHeadingFont = 12.0;
+constexpr double kSmallestTitleFont = 10.0;
 constexpr double kTitleBand = 30.0;
+constexpr double kHeadingBand = 18.0;
 constexpr double kXLabelBand = 20.0;     // tick labels under the plot area
 constexpr double kXTitleBand = 22.0;
 constexpr double kPanelGap = 14.0;
@@ -49,10 +51,26 @@ const char* const kPalette[] = {"#0072B2", "#D55E00", "#009E73", "#CC79A7", "#E6
 constexpr int kPaletteSize = sizeof(kPalette) / sizeof(kPalette[0]);
 const Marker kMarkers[] = {Marker::kCircle, Marker::kSquare, Marker::kTriangle, Marker::kDiamond};
 
+// A pixel coordinate to 0.01 px. Formed from the rounded integer number of
+// hundredths: a drawing holds thousands of them and printf of a double is
+// the slowest step of the whole plot.
 std::string px(double v) {
+  long long hundredths = std::llround(v * 100.0);
+  bool negative = hundredths < 0;
+  unsigned long long a = negative ? -hundredths : hundredths;
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%.2f", std::abs(v) < 0.005 ? 0.0 : v);
-  return buf;
+  char* end = buf + sizeof buf;
+  char* p = end;
+  *--p = static_cast<char>('0' + a % 10);
+  *--p = static_cast<char>('0' + a / 10 % 10);
+  *--p = '.';
+  a /= 100;
+  do {
+    *--p = static_cast<char>('0' + a % 10);
+    a /= 10;
+  } while (a > 0);
+  if (negative) *--p = '-';
+  return std::string(p, end);
 }
 
 const char* dash_array(Dash d) {
@@ -337,6 +355,25 @@ void draw_legend(std::ostringstream& o, const Legend& L, double x, double y) {
   o << "</g>\n";
 }
 
+// A line of a title centred over the plot area: made smaller to fit, and
+// cut short (at a whole character) when even that is not enough.
+void title_line(std::ostringstream& o, const std::string& text_in, double size, double left, double right, double y,
+                const std::string& extra) {
+  std::string line = text_in;
+  while (size > kSmallestTitleFont && text_width(line, size) > right - left) size -= 0.5;
+  bool cut = false;
+  while (line.size() > 1 && text_width(line + "...", size) > kWidth - 2 * kMargin) {
+    line.pop_back();
+    while (!line.empty() && (static_cast<unsigned char>(line.back()) & 0xC0) == 0x80) line.pop_back();
+    if (!line.empty() && static_cast<unsigned char>(line.back()) >= 0xC0) line.pop_back();
+    cut = true;
+  }
+  if (cut) line += "...";
+  double half = text_width(line, size) / 2;
+  double cx = std::clamp((left + right) / 2, kMargin + half, std::max(kMargin + half, kWidth - kMargin - half));
+  text(o, cx, y, line, size, "middle", extra);
+}
+
 // What the layout decided for one panel.
 struct PanelLayout {
   Ticks xt, yt;
@@ -534,7 +571,7 @@ std::string render_svg(const Figure& f) {
     right = std::min(right, kWidth - std::max(kMinRight, widest_label(xt) / 2 + kMargin));
   }
 
-  double y = kMargin + (f.title.empty() ? 0.0 : kTitleBand);
+  double y = kMargin + (f.heading.empty() ? 0.0 : kHeadingBand) + (f.title.empty() ? 0.0 : kTitleBand);
   for (size_t k = 0; k < f.panels.size(); ++k) {
     const Panel& p = f.panels[k];
     PanelLayout& L = layouts[k];
@@ -598,14 +635,14 @@ std::string render_svg(const Figure& f) {
     << "\" viewBox=\"0 0 " << px(kWidth) << " " << px(height) << "\" font-family=\"" << kFontFamily << "\" fill=\""
     << kInk << "\">\n";
   o << "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
+  double line = kMargin;
+  if (!f.heading.empty()) {
+    line += kHeadingBand;
+    title_line(o, f.heading, kHeadingFont, left, right, line - 5, " class=\"heading\" fill=\"#555555\"");
+  }
   if (!f.title.empty()) {
-    double size = kTitleFont;
-    std::string title = f.title;
-    while (size > kSmallestTitleFont && text_width(title, size) > right - left) size -= 0.5;
-    while (title.size() > 4 && text_width(title, size) > kWidth - 2 * kMargin) title = title.substr(0, title.size() - 4) + "...";
-    double cx = std::clamp((left + right) / 2, kMargin + text_width(title, size) / 2,
-                           kWidth - kMargin - text_width(title, size) / 2);
-    text(o, cx, kMargin + 18, title, size, "middle", " class=\"title\" font-weight=\"bold\"");
+    line += kTitleBand;
+    title_line(o, f.title, kTitleFont, left, right, line - 10, " class=\"title\" font-weight=\"bold\"");
   }
   for (size_t k = 0; k < f.panels.size(); ++k) {
     o << "<g class=\"panel\">\n";

@@ -35,7 +35,8 @@ struct LayerCurve {
 
 // One solution, from a study point folder or from a run's listings.
 struct PointPicture {
-  std::string title;       // aerofoil and point
+  std::string heading;     // the aerofoil or the run
+  std::string title;       // the point and its conditions
   double mach = kNone, alpha = kNone, cl = kNone;
   bool viscous = false;
   std::string cf_title;    // axis title of the skin friction
@@ -52,8 +53,8 @@ bool read_point_folder(const std::string& dir, PointPicture& out);
 // for the user when they are missing.
 PointPicture read_run_listings(const std::string& base);
 
-// A title of the solution: the given head, then Mach number, incidence and lift.
-std::string picture_title(const std::string& head, const PointPicture& p);
+// A title of the solution: the given lead, then Mach number, incidence and lift.
+std::string picture_title(const std::string& lead, const PointPicture& p);
 
 std::string cp_svg(const PointPicture& p);
 std::string bl_svg(const PointPicture& p);  // viscous solutions only

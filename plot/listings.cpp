@@ -2,6 +2,7 @@
 // one-off plots of a run that has no state at hand.
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <stdexcept>
 
@@ -168,7 +169,8 @@ PointPicture read_run_listings(const std::string& base) {
   if (ivp != std::string::npos) title = title.substr(0, ivp);
   size_t a = title.find_first_not_of(' '), b = title.find_last_not_of(' ');
   title = a == std::string::npos ? std::string() : title.substr(a, b - a + 1);
-  p.title = picture_title(title, p);
+  p.heading = title;
+  p.title = picture_title(std::filesystem::path(base).filename().string(), p);
   return p;
 }
 

@@ -16,9 +16,10 @@ bool write_point_plots(const std::string& point_dir) {
   return true;
 }
 
-std::string write_study_report(const std::string& dir) {
+std::string write_study_report(const std::string& dir, bool redraw_points) {
   Study s = read_study(dir);
   for (StudyPoint& p : s.points) {
+    if (!redraw_points) continue;
     try {
       write_point_plots(dir + "/" + p.folder);
     } catch (const std::exception& e) {

@@ -13,11 +13,12 @@ namespace tarn::plot {
 // has no surface.csv (it failed or has not run).
 bool write_point_plots(const std::string& point_dir);
 
-// Every point's plots, the study plots in DIR/plots (cl_alpha.svg,
-// polar.svg, cm_alpha.svg, and drag_rise.svg when there is more than one
-// Mach number) and DIR/report.html, all from the files on disk. Points that
-// failed or have not run are reported as such. Returns the report's path.
-std::string write_study_report(const std::string& dir);
+// The study plots in DIR/plots (cl_alpha.svg, polar.svg, cm_alpha.svg, and
+// drag_rise.svg when there is more than one Mach number) and DIR/report.html,
+// all from the files on disk; with `redraw_points` every point's plots are
+// drawn again first. Points that failed or have not run are reported as
+// such. Returns the report's path.
+std::string write_study_report(const std::string& dir, bool redraw_points);
 
 // Plots of an ordinary tarn run, given as [FOLDER/]NAME, from its listings
 // NAME.FUL and NAME.BRF: NAME-cp.svg and, on viscous runs, NAME-bl.svg

@@ -78,8 +78,8 @@ void friction_range(const PointPicture& p, Panel& panel) {
 
 }  // namespace
 
-std::string picture_title(const std::string& head, const PointPicture& p) {
-  std::string t = head;
+std::string picture_title(const std::string& lead, const PointPicture& p) {
+  std::string t = lead;
   auto add = [&](const std::string& part) { t += (t.empty() ? "" : "  \xC2\xB7  ") + part; };
   if (std::isfinite(p.mach)) add("M " + short_number(p.mach, 3));
   if (std::isfinite(p.alpha)) add("\xCE\xB1 " + short_number(p.alpha, 2) + "\xC2\xB0");
@@ -126,7 +126,8 @@ bool read_point_folder(const std::string& dir, PointPicture& out) {
       p.wake.cf.push_back(kNone);
     }
   }
-  std::string head = study_title_above(dir);
+  p.heading = study_title_above(dir);
+  std::string lead;
   nlohmann::json j;
   if (file_exists(dir + "/result.json")) {
     // Without a readable result the curves are still drawn, with no
@@ -142,16 +143,16 @@ bool read_point_folder(const std::string& dir, PointPicture& out) {
     p.cl = json_number(coef, "cl");
     if (cond.is_object() && cond.contains("viscous") && cond["viscous"].is_boolean())
       p.viscous = p.viscous || cond["viscous"].get<bool>();
-    if (j.contains("point") && j["point"].is_number_integer())
-      head += (head.empty() ? "" : ", ") + std::string("point ") + std::to_string(j["point"].get<int>());
+    if (j.contains("point") && j["point"].is_number_integer()) lead = "point " + std::to_string(j["point"].get<int>());
   }
-  p.title = picture_title(head, p);
+  p.title = picture_title(lead, p);
   out = std::move(p);
   return true;
 }
 
 std::string cp_svg(const PointPicture& p) {
   Figure f;
+  f.heading = p.heading;
   f.title = p.title;
   Panel cp;
   cp.height = kCpHeight;
@@ -213,6 +214,7 @@ std::string cp_svg(const PointPicture& p) {
 
 std::string bl_svg(const PointPicture& p) {
   Figure f;
+  f.heading = p.heading;
   f.title = p.title;
   struct Quantity {
     const char* title;

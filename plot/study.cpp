@@ -139,7 +139,8 @@ std::vector<std::string> verdict_notes(const Study& s, double StudyPoint::*y) {
 
 Figure study_figure(const Study& s, const std::string& what) {
   Figure f;
-  f.title = s.title + ": " + what;
+  f.heading = s.title;
+  f.title = what;
   Panel p;
   p.height = kStudyHeight;
   f.panels.push_back(p);
@@ -219,14 +220,14 @@ Study read_study(const std::string& dir) {
   return s;
 }
 
-std::string cl_alpha_svg(const Study& s) { return against_alpha(s, &StudyPoint::cl, "lift curve", "CL"); }
+std::string cl_alpha_svg(const Study& s) { return against_alpha(s, &StudyPoint::cl, "Lift curve", "CL"); }
 
 std::string cm_alpha_svg(const Study& s) {
-  return against_alpha(s, &StudyPoint::cm, "pitching moment", "CM (about the quarter chord)");
+  return against_alpha(s, &StudyPoint::cm, "Pitching moment", "CM (about the quarter chord)");
 }
 
 std::string polar_svg(const Study& s) {
-  Figure f = study_figure(s, "drag polar");
+  Figure f = study_figure(s, "Drag polar");
   Panel& p = f.panels[0];
   p.x.title = "drag coefficient";
   p.y.title = "CL";
@@ -263,7 +264,7 @@ std::string polar_svg(const Study& s) {
 }
 
 std::string drag_rise_svg(const Study& s) {
-  Figure f = study_figure(s, "drag rise");
+  Figure f = study_figure(s, "Drag rise");
   Panel& p = f.panels[0];
   p.x.title = "Mach number";
   p.y.title = "CD";

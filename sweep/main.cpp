@@ -22,7 +22,9 @@ const char* const kUsage =
     "usage: tarnsweep AEROFOIL --mach LIST (--alpha LIST | --cl LIST) [--re 6e6] [--xtr X | --xtu X --xtl X]\n"
     "                 [--inviscid] [--grid 160] [--set NAME=VALUE]... [--jobs N] [--plan-only] --out DIR\n"
     "       tarnsweep --run-point DIR/points/NNN\n"
-    "       tarnsweep --collect DIR\n";
+    "       tarnsweep --collect DIR\n"
+    "       tarnsweep --report DIR\n"
+    "       tarnsweep --plot [FOLDER/]NAME\n";
 
 const char* const kFooter = R"(
 Reads AEROFOIL, a coordinate file of any form tarnfoil reads (Selig, Lednicer
@@ -36,6 +38,13 @@ The study writes DIR/study.json, DIR/polar.csv and DIR/polar.txt, and for
 running the points elsewhere DIR/jobs.txt (one command per point) and
 DIR/slurm.sh (a Slurm job array over jobs.txt). Run again with the same --out,
 a study takes up the points that have no result yet.
+
+Pictures: each point draws cp.svg (pressures, the section below to scale)
+and, viscous, bl.svg (boundary layer); the study draws DIR/plots/*.svg (lift
+curve, drag polar, pitching moment, drag rise) and DIR/report.html, which
+opens from disk. --report DIR draws them all again from the files on disk;
+--plot NAME draws NAME-cp.svg and NAME-bl.svg of an ordinary tarn run from
+its listings NAME.FUL and NAME.BRF.
 
 Lists: 0.5,0.6 or FROM:TO:STEP (0:6:0.5), or both mixed (0,2:8:2).
 
@@ -89,7 +98,7 @@ std::pair<std::string, float> setting_of(const std::string& text) {
 }
 
 struct Options {
-  std::string aerofoil, mach, alpha, cl, out, run_point, collect;
+  std::string aerofoil, mach, alpha, cl, out, run_point, collect, report, plot;
   std::vector<std::string> set;
   double re = 6.0e6, xtr = -1.0, xtu = -1.0, xtl = -1.0;
   bool inviscid = false, plan_only = false;
@@ -164,11 +173,17 @@ int main(int argc, char** argv) {
   app.add_flag("--plan-only", o.plan_only, "Write the study folder, jobs.txt and slurm.sh, run nothing");
   auto* point = app.add_option("--run-point", o.run_point, "Run one point folder of a study");
   app.add_option("--collect", o.collect, "Write the polar of a study from its finished points");
+  app.add_option("--report", o.report, "Draw the plots and the report of a study again from its files");
+  app.add_option("--plot", o.plot, "Plot an ordinary tarn run from its listings: [FOLDER/]NAME");
   try {
     app.parse(argc, argv);
     if (!o.run_point.empty() || !o.collect.empty()) {
       if (argc != 3) refuse("--run-point and --collect take a folder and no other option");
       return *point ? tarn::sweep::run_point(o.run_point) : tarn::sweep::collect(o.collect);
+    }
+    if (!o.report.empty() || !o.plot.empty()) {
+      if (argc != 3) refuse("--report and --plot take a folder or a run name and no other option");
+      return o.plot.empty() ? tarn::sweep::redraw_report(o.report) : tarn::sweep::plot_run(o.plot);
     }
     return study(o);
   } catch (const CLI::CallForHelp& e) {

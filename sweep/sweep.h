@@ -82,5 +82,11 @@ int collect(const std::string& dir);
 // after the polar of a study has been written.
 void point_finished(const std::string& folder);
 void study_finished(const std::string& dir);
+// --report DIR: every plot and the report of a study drawn again from its
+// files; prints the report's path. --plot NAME: the plots of an ordinary run
+// from its listings; prints the files written. Both throw std::runtime_error
+// when there is nothing to draw from.
+int redraw_report(const std::string& dir);
+int plot_run(const std::string& name);
 
 }  // namespace tarn::sweep

@@ -11,7 +11,6 @@
 #include <memory>
 #include <sstream>
 
-#include "plot.h"
 #include "run_files.h"
 #include "support.h"
 
@@ -84,8 +83,9 @@ void write_study(const std::string& dir) {
   write_file(dir + "/polar.csv", polar);
 }
 
-// The study above with its plots and report, and the one-off plots of a
-// small viscous tarn run; each made once, when a test first needs it.
+// The study above with its plots and report drawn by tarnsweep --report, and
+// the plots of a small viscous tarn run drawn by tarnsweep --plot; each made
+// once, when a test first needs it.
 struct Pictures {
   test::TempDir tmp;
   std::string study, run;
@@ -94,7 +94,7 @@ struct Pictures {
       study = tmp.path() + "/study";
       std::filesystem::create_directories(study);
       write_study(study);
-      plot::write_study_report(study);
+      EXPECT_EQ(test::run_program("tarnsweep", study, "", "--report .").status, 0);
     }
     return study;
   }
@@ -111,7 +111,7 @@ struct Pictures {
       setup.dump = false;
       test::write_new_run(run, setup);
       test::run_tarn(run, setup.name);
-      plot::plot_run(run + "/ONEOFF");
+      EXPECT_EQ(test::run_program("tarnsweep", run, "", "--plot ONEOFF").status, 0);
     }
     return run;
   }
