@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "text_files.h"
+
 namespace tarn::plot {
 
 constexpr double kNone = NAN;  // a value that is not there (empty field, null)
@@ -107,10 +109,7 @@ std::string short_number(double v, int max_decimals);
 std::string point_conditions(const StudyPoint& p, bool by_cl);
 std::string point_name(const StudyPoint& p, bool by_cl);
 
-// File helpers: whole-file reading, and writing through a temporary file
-// renamed into place so a reader never sees half a file.
-std::string read_text(const std::string& path);
+// Files are read whole and written whole or not at all (text_files.h).
 bool file_exists(const std::string& path);
-void write_text(const std::string& path, const std::string& text);
 
 }  // namespace tarn::plot

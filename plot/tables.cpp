@@ -1,9 +1,8 @@
-// CSV tables, whole files and the short number forms of titles and legends.
+// CSV tables, JSON members and the short number forms of titles and legends.
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "data.h"
@@ -112,33 +111,9 @@ std::string point_name(const StudyPoint& p, bool by_cl) {
   return "point " + std::to_string(p.point) + " (" + point_conditions(p, by_cl) + ")";
 }
 
-std::string read_text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 bool file_exists(const std::string& path) {
   std::error_code ec;
   return std::filesystem::is_regular_file(path, ec);
-}
-
-void write_text(const std::string& path, const std::string& text) {
-  std::string temporary = path + ".part";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out) throw std::runtime_error("cannot write " + path);
-  }
-  std::error_code ec;
-  std::filesystem::rename(temporary, path, ec);
-  if (ec) {
-    std::filesystem::remove(temporary, ec);
-    throw std::runtime_error("cannot write " + path);
-  }
 }
 
 }  // namespace tarn::plot

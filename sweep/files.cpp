@@ -5,8 +5,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 namespace tarn::sweep {
@@ -43,24 +41,6 @@ std::string decimal(float v) {
 Json number(float v) {
   if (!std::isfinite(v)) return nullptr;
   return std::strtod(decimal(v).c_str(), nullptr);
-}
-
-std::string read_text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void write_text(const std::string& path, const std::string& text) {
-  std::string temporary = path + ".part";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << text;
-    if (!out.flush()) throw std::runtime_error("cannot write " + temporary);
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) throw std::runtime_error("cannot write " + path);
 }
 
 Json read_json(const std::string& path) {

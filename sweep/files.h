@@ -6,6 +6,7 @@
 #include <string>
 
 #include "sweep.h"
+#include "text_files.h"
 
 namespace tarn::sweep {
 
@@ -35,10 +36,9 @@ inline const std::string kFailed = "failed";
 std::string decimal(float v);
 Json number(float v);
 
-std::string read_text(const std::string& path);
-// Writes through a temporary file renamed into place, so that a reader never
-// sees half a file (result.json marks a finished point).
-void write_text(const std::string& path, const std::string& text);
+// Text files are read and written by read_text and write_text of
+// text_files.h: written whole or not at all (result.json marks a finished
+// point).
 Json read_json(const std::string& path);
 void write_json(const std::string& path, const Json& j);
 
