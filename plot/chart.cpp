@@ -109,9 +109,18 @@ struct Rect {
   bool contains(double x, double y) const { return x >= x0 && x <= x1 && y >= y0 && y <= y1; }
 };
 
-void data_range(const Panel& p, bool xaxis, double& lo, double& hi) {
-  lo = std::numeric_limits<double>::infinity();
-  hi = -lo;
+// The span of the data on one axis, padded, and the sign of the data
+// itself: a range is not widened across zero to reach a tick, so that a
+// drag axis, say, has no negative ticks.
+struct Range {
+  double lo = 0.0, hi = 1.0;
+  bool nonnegative = false, nonpositive = false;
+  bool empty = true;  // no data: the range is [0, 1]
+};
+
+Range data_range(const Panel& p, bool xaxis) {
+  double lo = std::numeric_limits<double>::infinity();
+  double hi = -lo;
   for (const Series& s : p.series)
     for (size_t k = 0; k < s.x.size() && k < s.y.size(); ++k) {
       if (!finite(s.x[k]) || !finite(s.y[k])) continue;
@@ -126,37 +135,54 @@ void data_range(const Panel& p, bool xaxis, double& lo, double& hi) {
       lo = std::min(lo, l.value);
       hi = std::max(hi, l.value);
     }
-  if (!finite(lo)) {
-    lo = 0.0;
-    hi = 1.0;
-  } else if (hi - lo <= 1e-12 * std::max(1.0, std::abs(hi))) {
+  Range r;
+  if (!finite(lo)) return r;
+  r.empty = false;
+  r.nonnegative = lo >= 0.0;
+  r.nonpositive = hi <= 0.0;
+  if (hi - lo <= 1e-12 * std::max(1.0, std::abs(hi))) {
     double half = std::max(0.1 * std::abs(hi), 0.1);
-    lo -= half;
-    hi += half;
-  } else {
-    // Leave a little room at both ends, so markers clear the frame. A range
-    // of lines alone keeps its sign: a thickness axis starts at zero.
-    double pad = kDataPad * (hi - lo);
-    bool markers = std::any_of(p.series.begin(), p.series.end(),
-                               [](const Series& s) { return s.style.marker != Marker::kNone; });
-    lo = (lo >= 0.0 && !markers) ? std::max(lo - pad, 0.0) : lo - pad;
-    hi = (hi <= 0.0 && !markers) ? std::min(hi + pad, 0.0) : hi + pad;
+    r.lo = lo - half;
+    r.hi = hi + half;
+    return r;
   }
+  // Leave a little room at both ends, so markers clear the frame. A range
+  // of lines alone keeps its sign: a thickness axis starts at zero.
+  double pad = kDataPad * (hi - lo);
+  bool markers = std::any_of(p.series.begin(), p.series.end(),
+                             [](const Series& s) { return s.style.marker != Marker::kNone; });
+  r.lo = (r.nonnegative && !markers) ? std::max(lo - pad, 0.0) : lo - pad;
+  r.hi = (r.nonpositive && !markers) ? std::min(hi + pad, 0.0) : hi + pad;
+  return r;
+}
+
+// The range of two panels' data together.
+Range joined(const Range& a, const Range& b) {
+  if (a.empty || b.empty) return a.empty ? b : a;
+  Range r;
+  r.empty = false;
+  r.lo = std::min(a.lo, b.lo);
+  r.hi = std::max(a.hi, b.hi);
+  r.nonnegative = a.nonnegative && b.nonnegative;
+  r.nonpositive = a.nonpositive && b.nonpositive;
+  return r;
 }
 
 // Ticks of an axis. A range from the data ends on a tick where the tick is
-// near; otherwise it ends just beyond the data, so the plot area is not
-// mostly empty margin.
-Ticks axis_ticks(const Axis& a, double lo, double hi, int max_count) {
+// near (and on the data's side of zero); otherwise it ends just beyond the
+// data, so the plot area is not mostly empty margin.
+Ticks axis_ticks(const Axis& a, const Range& r, int max_count) {
   if (a.fixed) return nice_ticks(a.lo, a.hi, max_count, false);
+  double lo = r.lo, hi = r.hi;
   Ticks t = nice_ticks(lo, hi, max_count, false);
   double reach = kTickSnap * (hi - lo);
   double below = std::floor(lo / t.step + 1e-9) * t.step, above = std::ceil(hi / t.step - 1e-9) * t.step;
-  if (lo - below <= reach && (t.at.empty() || below < t.at.front() - 1e-9 * t.step)) {
+  bool below_crosses = r.nonnegative && below < -1e-9 * t.step, above_crosses = r.nonpositive && above > 1e-9 * t.step;
+  if (lo - below <= reach && !below_crosses && (t.at.empty() || below < t.at.front() - 1e-9 * t.step)) {
     t.lo = below;
     t.at.insert(t.at.begin(), std::abs(below) < 1e-9 * t.step ? 0.0 : below);
   }
-  if (above - hi <= reach && (t.at.empty() || above > t.at.back() + 1e-9 * t.step)) {
+  if (above - hi <= reach && !above_crosses && (t.at.empty() || above > t.at.back() + 1e-9 * t.step)) {
     t.hi = above;
     t.at.push_back(std::abs(above) < 1e-9 * t.step ? 0.0 : above);
   }
@@ -548,21 +574,21 @@ std::string render_svg(const Figure& f) {
   double ylabels = 0.0;
   for (size_t k = 0; k < f.panels.size(); ++k) {
     const Panel& p = f.panels[k];
-    double lo, hi;
-    data_range(p, false, lo, hi);
     int count = std::max(3, static_cast<int>(p.height / kYTickSpacing) + 1);
-    layouts[k].yt = axis_ticks(p.y, lo, hi, count);
+    layouts[k].yt = axis_ticks(p.y, data_range(p, false), count);
     ylabels = std::max(ylabels, widest_label(layouts[k].yt));
   }
   double left = kMargin + kYTitleBand + ylabels + kTickGap + kTickLength + 2;
   double right = kWidth - kMinRight;
+  // Stacked panels share one x scale: the data of all of them.
+  Range xrange;
+  for (size_t k = 0; k < f.panels.size(); ++k)
+    xrange = k == 0 ? data_range(f.panels[k], true) : joined(xrange, data_range(f.panels[k], true));
   for (size_t k = 0; k < f.panels.size(); ++k) {
     const Panel& p = f.panels[k];
-    double lo, hi;
-    data_range(p, true, lo, hi);
     Ticks xt;
     for (int count = std::max(3, static_cast<int>((right - left) / kXTickSpacing) + 1); count >= 2; --count) {
-      xt = axis_ticks(p.x, lo, hi, count);
+      xt = axis_ticks(p.x, xrange, count);
       double spacing = (right - left) * xt.step / (xt.hi - xt.lo);
       if (widest_label(xt) + kLabelClearance <= spacing) break;
     }

@@ -61,7 +61,7 @@ struct Outline {
 struct Figure {
   std::string heading;        // a smaller line above the title: the aerofoil or the run
   std::string title;
-  std::vector<Panel> panels;  // stacked from the top, all with the same width
+  std::vector<Panel> panels;  // stacked from the top, all with the same width and x scale
   std::vector<Outline> section;
   std::string section_caption;
 };

@@ -14,6 +14,7 @@ namespace {
 
 constexpr double kSameValue = 1.0e-6;   // conditions closer than this are the same
 constexpr double kStudyHeight = 360.0;  // plot area of a study plot, pixels
+constexpr double kPolarPanelHeight = 210.0;  // each panel of a polar of several Mach numbers
 constexpr size_t kNamedPoints = 6;      // points named in a legend note before the list is cut short
 constexpr const char* kHollow = "\xE2\x97\x8B";  // U+25CB white circle
 constexpr const char* kAlpha = "\xCE\xB1";
@@ -122,19 +123,25 @@ std::string list_of(const std::vector<const StudyPoint*>& pts, bool by_cl) {
 }
 
 // Legend notes naming the points drawn hollow and those with nothing to draw.
-std::vector<std::string> verdict_notes(const Study& s, double StudyPoint::*y) {
+std::vector<std::string> verdict_notes(const std::vector<const StudyPoint*>& pts, double StudyPoint::*y, bool by_cl) {
   std::vector<const StudyPoint*> hollow, failed, waiting;
-  for (const StudyPoint& p : s.points) {
-    bool drawn = std::isfinite(p.*y);
-    if (drawn && !p.converged()) hollow.push_back(&p);
-    else if (!drawn && p.verdict.empty()) waiting.push_back(&p);
-    else if (!drawn) failed.push_back(&p);
+  for (const StudyPoint* p : pts) {
+    bool drawn = std::isfinite(p->*y);
+    if (drawn && !p->converged()) hollow.push_back(p);
+    else if (!drawn && p->verdict.empty()) waiting.push_back(p);
+    else if (!drawn) failed.push_back(p);
   }
   std::vector<std::string> notes;
-  if (!hollow.empty()) notes.push_back(std::string(kHollow) + " hollow, not converged: " + list_of(hollow, s.by_cl));
-  if (!failed.empty()) notes.push_back("no result: " + list_of(failed, s.by_cl));
-  if (!waiting.empty()) notes.push_back("not run yet: " + list_of(waiting, s.by_cl));
+  if (!hollow.empty()) notes.push_back(std::string(kHollow) + " hollow, not converged: " + list_of(hollow, by_cl));
+  if (!failed.empty()) notes.push_back("no result: " + list_of(failed, by_cl));
+  if (!waiting.empty()) notes.push_back("not run yet: " + list_of(waiting, by_cl));
   return notes;
+}
+
+std::vector<std::string> verdict_notes(const Study& s, double StudyPoint::*y) {
+  std::vector<const StudyPoint*> all;
+  for (const StudyPoint& p : s.points) all.push_back(&p);
+  return verdict_notes(all, y, s.by_cl);
 }
 
 Figure study_figure(const Study& s, const std::string& what) {
@@ -226,11 +233,11 @@ std::string cm_alpha_svg(const Study& s) {
   return against_alpha(s, &StudyPoint::cm, "Pitching moment", "CM (about the quarter chord)");
 }
 
+// CL against the total drag and its parts. Several Mach numbers get a panel
+// each, on one drag scale, so that every panel reads like a one-Mach polar.
 std::string polar_svg(const Study& s) {
   Figure f = study_figure(s, "Drag polar");
-  Panel& p = f.panels[0];
-  p.x.title = "drag coefficient";
-  p.y.title = "CL";
+  const Panel one = f.panels[0];
   struct Part {
     const char* name;
     double StudyPoint::*value;
@@ -240,26 +247,25 @@ std::string polar_svg(const Study& s) {
                         {"CDP pressure", &StudyPoint::cdp, Dash::kDashed},
                         {"CDF friction", &StudyPoint::cdf, Dash::kDotted},
                         {"CD2 wave", &StudyPoint::cd2, Dash::kDashDot}};
-  bool one_mach = s.machs.size() <= 1;
-  for (size_t m = 0; m < s.machs.size(); ++m) {
+  size_t panels = std::max<size_t>(s.machs.size(), 1);
+  f.panels.assign(panels, one);
+  for (size_t m = 0; m < panels; ++m) {
+    Panel& p = f.panels[m];
+    bool last = m + 1 == panels;
+    p.height = panels == 1 ? kStudyHeight : kPolarPanelHeight;
+    p.x.title = "drag coefficient";
+    p.x_labels = last;
+    p.legend = m == 0;
+    p.y.title = panels == 1 ? "CL" : "CL at " + mach_name(s.machs[m]);
+    if (s.machs.empty()) {
+      p.notes = verdict_notes(s, &StudyPoint::cd);
+      continue;
+    }
     auto pts = points_where(s, &StudyPoint::mach, s.machs[m]);
-    for (size_t k = 0; k < 4; ++k) {
-      // One Mach number: a colour per part. Several: a colour per Mach
-      // number and a dash per part, with the parts named once in grey.
-      Style st = study_style(one_mach ? k : m, parts[k].dash);
-      std::string name = one_mach ? parts[k].name : (k == 0 ? mach_name(s.machs[m]) : std::string());
-      p.series.push_back(series_of(name, st, pts, parts[k].value, &StudyPoint::cl));
-    }
+    for (size_t k = 0; k < 4; ++k)
+      p.series.push_back(series_of(parts[k].name, study_style(k, parts[k].dash), pts, parts[k].value, &StudyPoint::cl));
+    p.notes = verdict_notes(pts, &StudyPoint::cd, s.by_cl);
   }
-  if (!one_mach)
-    for (const Part& part : parts) {
-      Series legend_only;
-      legend_only.name = part.name;
-      legend_only.style.colour = "#666666";
-      legend_only.style.dash = part.dash;
-      p.series.push_back(legend_only);
-    }
-  p.notes = verdict_notes(s, &StudyPoint::cd);
   return render_svg(f);
 }
 
