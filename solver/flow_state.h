@@ -318,6 +318,7 @@ struct Monitor {
   int32_t UPDATES = 0;           // boundary-layer updates after a sweep in the present stage
   RVec<kMonitorHistory> CHANGE;  // transpiration-change measure of each update
   RVec<kMonitorHistory> CLV;     // lift coefficient of each update
+  RVec<kMonitorHistory> CDVU;    // viscous drag coefficient 2 (THETA upper + THETA lower) at each update
   RVec<kMonitorHistory> XTRU, XTRL;  // transition x on the upper and lower surface at each update
   float XTR[2] = {0.0f, 0.0f};   // transition x of the last boundary-layer calculation
   // Coefficients of the last summary printed, at full precision.
@@ -357,6 +358,7 @@ inline void monitor_update(FlowState& fs) {
   int s = Monitor::slot(++m.UPDATES);
   m.CHANGE(s) = fs.cpl.CHANGE;
   m.CLV(s) = fs.cpl.CLV;
+  m.CDVU(s) = fs.cpl.CDV;
   m.XTRU(s) = m.XTR[0];
   m.XTRL(s) = m.XTR[1];
 }

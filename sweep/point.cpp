@@ -15,6 +15,7 @@
 #include <iostream>
 #include <memory>
 #include <regex>
+#include <thread>
 
 #include "run/run.h"
 #include "units.h"
@@ -27,27 +28,41 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The retries. A try that ended with results but did not converge is
-// continued from the flow field it dumped, with its own numerics and a
-// longer fine stage, unless its transition point was moving (that cycle
-// does not settle with more sweeps) or, itself a continuation, it came too
-// little nearer convergence.
-// A try that diverged or failed is followed by a new run with safer
-// numerics: the over-relaxation XS falls to these values (never rising),
-// the coarse and fine stages grow by these factors (a coarse stage of at
-// least kLeastCoarse sweeps), the coupling factors shrink by these.
+// The retries. A try whose transition point was still moving ends them:
+// that cycle settles with no numerics. A try that ended with results but
+// did not converge is continued from the flow field it dumped, with its own
+// numerics and a longer fine stage, unless, itself a continuation, it came
+// too little nearer convergence.
+// Otherwise a new run follows with safer numerics: the over-relaxation XS
+// falls to these values (never rising), the coarse and fine stages grow by
+// these factors (a coarse stage of at least kLeastCoarse sweeps), the
+// coupling factors shrink by these.
 struct Safer {
   float xs;
   int32_t sweeps;  // factor on NSC and NSF
   float coupling;  // factor on GVISCC and GVISCF
 };
-const Safer kSafer[] = {{1.7f, 2, 0.5f}, {1.5f, 3, 0.25f}};
+const Safer kSafer[] = {{1.7f, 2, 0.5f}, {1.5f, 3, 0.25f}, {1.3f, 4, 0.25f}};
 constexpr int32_t kLeastCoarse = 100;
 constexpr int32_t kContinuedSweeps = 2;  // a continuation's fine stage, in fine stages of the point
-constexpr size_t kMostTries = 8;
+constexpr size_t kMostTries = 12;
 // A continuation is continued again only when it brought the run at least
 // this much nearer convergence (its distance this share of the one before).
 constexpr float kProgress = 0.5f;
+// When the safer numerics fail too, the run starts again from the converged
+// flow field of a neighbouring point of the study (the next-lower incidence
+// or lift at the same Mach number, then the next-lower Mach number): its
+// shock and boundary layer lie near this point's, where a start from the
+// free stream overshoots. Its fine stage is kNeighbourSweeps fine stages of
+// the point, with XS at most kNeighbourXs and the fine coupling factor
+// shrunk by kNeighbourCoupling.
+constexpr int32_t kNeighbourSweeps = 4;
+constexpr float kNeighbourXs = 1.7f;
+constexpr float kNeighbourCoupling = 0.5f;
+// A neighbour still running is waited for, this long at most, so that the
+// point's result does not hang on which of the two finished first.
+constexpr double kNeighbourWait = 300.0;
+constexpr auto kNeighbourPoll = std::chrono::milliseconds(100);
 
 // Files of a try in the point folder: those named after the run (its run
 // files, listings and dumps), and the tables and console written beside them.
@@ -241,24 +256,108 @@ RunAnswers continuation(const RunAnswers& base, const RunAnswers& from, const Tr
   return a;
 }
 
+// A point of the same study whose converged flow field may start this one.
+struct Neighbour {
+  int number = 0;
+  fs::path folder;   // absolute
+  std::string name;  // its run name
+  std::string tag;   // ending of the name its dump is copied under: NA next-lower incidence or lift, NM Mach number
+};
+
+float swept_value(const Point& p) { return p.lift_given ? p.cl : p.alpha; }
+
+// The neighbours of a point in the study folder holding it, nearest first;
+// none when the point folder is not in a study folder.
+std::vector<Neighbour> lower_neighbours(const std::string& folder, const Point& p) {
+  fs::path dir = fs::absolute(folder).lexically_normal().parent_path().parent_path();
+  std::vector<Point> points;
+  try {
+    if (fs::exists(dir / kStudyFile)) points = points_of(read_study(dir.string()));
+  } catch (const std::exception&) {
+    return {};
+  }
+  const Point *in_value = nullptr, *in_mach = nullptr;
+  for (const Point& q : points) {
+    if (q.mach == p.mach && swept_value(q) < swept_value(p) && (!in_value || swept_value(q) > swept_value(*in_value)))
+      in_value = &q;
+    if (swept_value(q) == swept_value(p) && q.mach < p.mach && (!in_mach || q.mach > in_mach->mach)) in_mach = &q;
+  }
+  std::vector<Neighbour> n;
+  for (auto [q, tag] : {std::pair{in_value, "NA"}, {in_mach, "NM"}})
+    if (q) n.push_back({q->number, dir / q->folder, run_name(q->number), tag});
+  return n;
+}
+
+// The dump of a neighbour that converged, and the incidence it reached,
+// once its result is written (waited for while it runs).
+bool converged_dump(const Neighbour& n, fs::path& dump, float& alpha) {
+  fs::path result = n.folder / kResultFile;
+  auto start = Clock::now();
+  auto running = [&] { return fs::exists(n.folder / (n.name + ".NAM")) || fs::exists(n.folder / try_folder(1)); };
+  while (!fs::exists(result) && running() &&
+         std::chrono::duration<double>(Clock::now() - start).count() < kNeighbourWait)
+    std::this_thread::sleep_for(kNeighbourPoll);
+  dump = n.folder / (n.name + ".UNF");
+  try {
+    Json r = read_json(result.string());
+    if (r.at("verdict").at("status") != kConverged || !fs::exists(dump)) return false;
+    alpha = r.at("coefficients").at("alpha").get<float>();
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+// A continuation from a neighbour's dump, copied in beside the run files.
+RunAnswers from_neighbour(const RunAnswers& base, const Neighbour& n, const fs::path& dump, float alpha,
+                          Json& changes) {
+  std::string copy = base.name + n.tag + ".UNF";
+  fs::copy_file(dump, copy, fs::copy_options::overwrite_existing);
+  RunAnswers a = base;
+  a.newrun = 0;
+  a.input = copy;
+  a.NSC = 0;
+  a.NSF = base.NSF * kNeighbourSweeps;
+  a.XS = std::min(base.XS, kNeighbourXs);
+  changes = {{"continue_from_point", n.number}, {"NSC", a.NSC}, {"NSF", a.NSF}, {"XS", number(a.XS)}};
+  if (base.viscous == 1) {
+    a.GVISCF = base.GVISCF * kNeighbourCoupling;
+    changes["GVISCF"] = number(a.GVISCF);
+  }
+  if (a.ICL == 1) {
+    a.ALP = alpha;
+    changes["ALP"] = number(a.ALP);
+  }
+  return a;
+}
+
 // Runs the point's tries in the current folder; the answers of the first
 // are the point's own.
-std::vector<TryRecord> run_tries(const RunAnswers& base, const TryFiles& of_try) {
+std::vector<TryRecord> run_tries(const RunAnswers& base, const TryFiles& of_try,
+                                 const std::vector<Neighbour>& neighbours) {
   std::vector<TryRecord> tries;
   RunAnswers last = base;
   tries.push_back(run_try(base, 1, Json::object()));
-  size_t rung = 0;
+  size_t rung = 0, next = 0;
   while (tries.size() < kMostTries && tries.back().judgement.status != kConverged) {
     TryRecord& t = tries.back();
     bool continued = t.judgement.has_results && fs::exists(base.name + ".UNF");
-    bool stalled = continued && (t.judgement.transition_moves ||
-                                 (t.changes.contains("continue_from_try") &&
-                                  !(t.judgement.distance <= kProgress * tries[tries.size() - 2].judgement.distance)));
-    if (stalled || (!continued && rung == std::size(kSafer))) break;
+    if (t.judgement.transition_moves) break;  // a switching transition settles with no numerics
+    bool stalled = continued && t.changes.contains("continue_from_try") &&
+                   !(t.judgement.distance <= kProgress * tries[tries.size() - 2].judgement.distance);
+    bool own = continued && !stalled, safer = !own && rung < std::size(kSafer);
+    const Neighbour* start = nullptr;
+    fs::path dump;
+    float alpha = 0.0f;
+    for (; !own && !safer && !start && next < neighbours.size(); ++next)
+      if (converged_dump(neighbours[next], dump, alpha)) start = &neighbours[next];
+    if (!own && !safer && !start) break;
     t.folder = try_folder(t.number);
     move_try_files(".", t.folder, of_try);
     Json changes;
-    RunAnswers a = continued ? continuation(base, last, t, changes) : safer_run(base, kSafer[rung++], changes);
+    RunAnswers a = own      ? continuation(base, last, t, changes)
+                   : safer ? safer_run(base, kSafer[rung++], changes)
+                           : from_neighbour(base, *start, dump, alpha, changes);
     tries.push_back(run_try(a, static_cast<int>(tries.size()) + 1, changes));
     last = a;
   }
@@ -283,6 +382,7 @@ int run_point(const std::string& folder) {
     std::cerr << "tarnsweep: " << folder << ": " << problem << '\n';
     return kSweepBadInput;
   }
+  std::vector<Neighbour> neighbours = lower_neighbours(folder, p);
   fs::path home = fs::current_path();
   fs::current_path(folder);
   if (fs::exists(kResultFile)) {
@@ -293,7 +393,7 @@ int run_point(const std::string& folder) {
   }
   TryFiles of_try{base.name, s.aerofoil};
   clear_point_folder(of_try);
-  std::vector<TryRecord> tries = run_tries(base, of_try);
+  std::vector<TryRecord> tries = run_tries(base, of_try, neighbours);
   size_t best = best_try(tries);
   keep_best_in_place(tries, best, of_try);
   double seconds = std::chrono::duration<double>(Clock::now() - start).count();

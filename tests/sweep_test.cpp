@@ -1,5 +1,5 @@
 // Studies: tarnsweep run end to end on small grids, and its verdict on
-// histories made up to show a limit cycle.
+// histories made up to show a limit cycle or a switching transition.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -154,6 +154,22 @@ TEST(Sweep, DivergingPointIsRetriedAndAnUnrescuablePointFailsWhileTheStudyGoesOn
   EXPECT_EQ(rows[1]["cl"], "");
 }
 
+// At M 0.7 on 96 lines, 5 degrees diverges or stalls from the free stream
+// whatever the numerics, but starts from the flow at 4 degrees.
+TEST(Sweep, PointWhoseOwnTriesFailStartsFromItsConvergedNeighbourByAnOrdinaryRun) {
+  TempDir d;
+  ProgramResult r = sweep(d, "NACA0012.DAT --mach 0.7 --alpha 4,5 --grid 96 --out study");
+  EXPECT_EQ(r.status, 0) << r.err;
+  Json rescued = result(d, "002");
+  ASSERT_EQ(rescued["verdict"]["status"], "converged");
+  EXPECT_EQ(rescued["tries"].back()["changes"]["continue_from_point"], 1);
+  std::string folder = d.file("study/points/002");
+  EXPECT_EQ(read_file(folder + "/P002NA.UNF"), read_file(d.file("study/points/001/P001.UNF")));
+  std::string listing = read_file(folder + "/P002.BRF");
+  ASSERT_EQ(run_tarn(folder, "P002"), 0);
+  EXPECT_EQ(read_file(folder + "/P002.BRF"), listing);
+}
+
 // NACA 0012 in the Selig form: from the trailing edge over the upper surface
 // and back along the lower.
 std::string selig_naca0012(const TempDir& d) {
@@ -188,11 +204,21 @@ TEST(Sweep, SeligFileIsImportedAsTarnfoilImportsIt) {
   EXPECT_EQ(result(d, "001")["verdict"]["status"], "converged");
 }
 
-// A run whose last stage has small corrections and a settled coupling
-// measure, with the lift at its boundary-layer updates as given.
-std::unique_ptr<FlowState> run_with_lifts(float first, float second) {
+// The last stage of a viscous run with small corrections, whose boundary-
+// layer updates alternate between two states: lift, viscous drag and upper
+// transition as given for each, and the coupling change measure.
+struct Cycle {
+  float lift[2], drag[2], transition[2], change;
+  const char* verdict;
+  const char* because;  // part of the reason
+};
+
+void PrintTo(const Cycle& c, std::ostream* os) { *os << c.because; }
+
+std::unique_ptr<FlowState> cycling_run(const Cycle& c) {
   auto fs = std::make_unique<FlowState>();
   fs->run.IVP = 4;
+  fs->cpl.VTOL = 1.0e-3f;
   Monitor& m = fs->mon;
   m.NSG = 160;
   for (int n = 1; n <= 200; ++n) {
@@ -200,22 +226,40 @@ std::unique_ptr<FlowState> run_with_lifts(float first, float second) {
     m.RES(Monitor::slot(n)) = 1.0e-5f;
   }
   for (int n = 1; n <= 38; ++n) {
+    int s = Monitor::slot(n), k = n % 2;
     m.UPDATES = n;
-    m.CHANGE(Monitor::slot(n)) = 1.0e-4f;
-    m.CLV(Monitor::slot(n)) = n % 2 ? first : second;
-    m.XTRU(Monitor::slot(n)) = m.XTRL(Monitor::slot(n)) = 0.05f;
+    m.CHANGE(s) = c.change;
+    m.CLV(s) = c.lift[k];
+    m.CDVU(s) = c.drag[k];
+    m.XTRU(s) = c.transition[k];
+    m.XTRL(s) = 0.05f;
   }
   m.SUMMARIES = 1;
-  m.CL = second;
+  m.CL = c.lift[0];
   return fs;
 }
 
-TEST(Verdict, LiftSwingingBetweenUpdatesIsNotConverged) {
-  sweep::Judgement cycling = sweep::judge(*run_with_lifts(0.40f, 0.47f), sweep::Stop());
-  EXPECT_EQ(cycling.status, "not converged");
-  EXPECT_NE(cycling.reason.find("lift swings"), std::string::npos) << cycling.reason;
-  EXPECT_EQ(sweep::judge(*run_with_lifts(0.4400f, 0.4401f), sweep::Stop()).status, "converged");
+class Verdict : public ::testing::TestWithParam<Cycle> {};
+
+// A limit cycle is never converged; a transition switching between two
+// stations while lift and drag stay put is.
+TEST_P(Verdict, OfAnAlternatingCouplingFollowsTheCoefficients) {
+  const Cycle& c = GetParam();
+  sweep::Judgement j = sweep::judge(*cycling_run(c), sweep::Stop());
+  EXPECT_EQ(j.status, c.verdict) << j.reason;
+  EXPECT_NE(j.reason.find(c.because), std::string::npos) << j.reason;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cycles, Verdict,
+    ::testing::Values(Cycle{{0.40f, 0.47f}, {0.009f, 0.009f}, {0.05f, 0.05f}, 1.0e-4f, "not converged", "lift swings"},
+                      Cycle{{0.4400f, 0.4401f}, {0.009f, 0.009f}, {0.05f, 0.05f}, 1.0e-4f, "converged", "below"},
+                      Cycle{{0.4400f, 0.4401f}, {0.00910f, 0.00915f}, {0.0338f, 0.0408f}, 5.0e-3f, "converged",
+                            "only through the transition switching"},
+                      Cycle{{0.4400f, 0.4401f}, {0.00910f, 0.00925f}, {0.0338f, 0.0408f}, 5.0e-3f, "not converged",
+                            "viscous drag by 1.5E-04"},
+                      Cycle{{0.40f, 0.47f}, {0.00910f, 0.00915f}, {0.0338f, 0.0408f}, 5.0e-3f, "not converged",
+                            "lift swings"}));
 
 struct Refusal {
   const char* args;

@@ -7,12 +7,14 @@
 #   speed  the wall time of a 10-point polar (NACA 0012, M 0.5, alpha 0 to 9,
 #          viscous, R 6E6, transition 0.05, 160 lines), by hyperfine.
 # Usage: tools/sweep-figures.sh [map|speed|all] [WORK_FOLDER]
+# The reference aerofoils are read from ../shared beside the checkout, or
+# from the folder TARN_SHARED_DIR names.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 what="${1:-all}"
 work="${2:-$top/build/sweep-figures}"
-shared="$top/../shared"
-[ -d "$shared/aerofoils" ] || shared=/work/shared
+shared="${TARN_SHARED_DIR:-$top/../shared}"
+[ -d "$shared/aerofoils" ] || { echo "sweep-figures: no reference aerofoils in $shared/aerofoils (set TARN_SHARED_DIR)" >&2; exit 2; }
 cmake -S "$top" -B "$top/build" -DCMAKE_BUILD_TYPE=Release > /dev/null
 cmake --build "$top/build" -j2 --target tarnsweep > /dev/null
 sweep="$top/build/tarnsweep"
@@ -45,7 +47,7 @@ if [ "$what" = map ] || [ "$what" = all ]; then
     set -- $case
     rm -rf "$work/map-$1"
     nice -n 19 "$sweep" "$shared/aerofoils/$1.DAT" --mach 0.3:0.8:0.05 --alpha 0:6:1 --re "$2" --xtr "$3" \
-      --out "$work/map-$1" || true
+      --jobs 2 --out "$work/map-$1" || true
     echo "$1, R = $2, transition $3:"
     verdict_table "$work/map-$1/polar.csv"
     echo
