@@ -234,17 +234,23 @@ RunAnswers safer_run(const RunAnswers& base, const Safer& r, Json& changes) {
   return a;
 }
 
-// A continuation of try `t` (run with answers `from`) from the field it
-// dumped, copied in beside the run files as NAMETk.UNF.
-RunAnswers continuation(const RunAnswers& base, const RunAnswers& from, const TryRecord& t, Json& changes) {
-  std::string dump = from.name + "T" + std::to_string(t.number) + ".UNF";
-  fs::path source = fs::path(t.folder) / (from.name + ".UNF");
-  fs::copy_file(source, dump, fs::copy_options::overwrite_existing);
+// A run of answers `from` continued from a dump copied in beside the run
+// files as `copy`: a fine stage of `nsf` sweeps and no coarse stage.
+RunAnswers continued_from(const RunAnswers& from, const fs::path& dump, const std::string& copy, int32_t nsf) {
+  fs::copy_file(dump, copy, fs::copy_options::overwrite_existing);
   RunAnswers a = from;
   a.newrun = 0;
-  a.input = dump;
+  a.input = copy;
   a.NSC = 0;
-  a.NSF = base.NSF * kContinuedSweeps;
+  a.NSF = nsf;
+  return a;
+}
+
+// A continuation of try `t` (run with answers `from`) from the field it
+// dumped, copied in as NAMETk.UNF.
+RunAnswers continuation(const RunAnswers& base, const RunAnswers& from, const TryRecord& t, Json& changes) {
+  RunAnswers a = continued_from(from, fs::path(t.folder) / (from.name + ".UNF"),
+                                from.name + "T" + std::to_string(t.number) + ".UNF", base.NSF * kContinuedSweeps);
   changes = {{"continue_from_try", t.number}, {"NSC", a.NSC}, {"NSF", a.NSF}};
   if (a.XS != base.XS) changes["XS"] = number(a.XS);
   if (a.GVISCF != base.GVISCF) changes["GVISCF"] = number(a.GVISCF);
@@ -311,13 +317,7 @@ bool converged_dump(const Neighbour& n, fs::path& dump, float& alpha) {
 // A continuation from a neighbour's dump, copied in beside the run files.
 RunAnswers from_neighbour(const RunAnswers& base, const Neighbour& n, const fs::path& dump, float alpha,
                           Json& changes) {
-  std::string copy = base.name + n.tag + ".UNF";
-  fs::copy_file(dump, copy, fs::copy_options::overwrite_existing);
-  RunAnswers a = base;
-  a.newrun = 0;
-  a.input = copy;
-  a.NSC = 0;
-  a.NSF = base.NSF * kNeighbourSweeps;
+  RunAnswers a = continued_from(base, dump, base.name + n.tag + ".UNF", base.NSF * kNeighbourSweeps);
   a.XS = std::min(base.XS, kNeighbourXs);
   changes = {{"continue_from_point", n.number}, {"NSC", a.NSC}, {"NSF", a.NSF}, {"XS", number(a.XS)}};
   if (base.viscous == 1) {
