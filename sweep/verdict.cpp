@@ -63,9 +63,9 @@ float spread(const std::vector<float>& v) {
   return *hi - *lo;
 }
 
-std::string sci(float v) {
+std::string sci(float v, int decimals = 1) {
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%.1E", static_cast<double>(v));
+  std::snprintf(buf, sizeof buf, "%.*E", decimals, static_cast<double>(v));
   return buf;
 }
 
@@ -179,7 +179,7 @@ bool settled_switch(const FlowState& fs, float change, Judgement& j, std::string
             " and the viscous drag to " + sci(drag) + over;
   else
     words = "transition at " + std::to_string(most) + " positions, lift swinging by " + sci(lift) +
-            " and viscous drag by " + sci(drag) + " (tolerance " + sci(kDragTolerance) + ")" + over;
+            " and viscous drag by " + sci(drag, 2) + " (tolerance " + sci(kDragTolerance) + ")" + over;
   return settled;
 }
 

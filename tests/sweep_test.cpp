@@ -257,7 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Cycle{{0.4400f, 0.4401f}, {0.00910f, 0.00915f}, {0.0338f, 0.0408f}, 5.0e-3f, "converged",
                             "only through the transition switching"},
                       Cycle{{0.4400f, 0.4401f}, {0.00910f, 0.00925f}, {0.0338f, 0.0408f}, 5.0e-3f, "not converged",
-                            "viscous drag by 1.5E-04"},
+                            "viscous drag by 1.50E-04"},
                       Cycle{{0.40f, 0.47f}, {0.00910f, 0.00915f}, {0.0338f, 0.0408f}, 5.0e-3f, "not converged",
                             "lift swings"}));
 
