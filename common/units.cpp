@@ -68,20 +68,26 @@ struct Units::Unit {
 void Console::record(const std::string& rec) {
   char control = rec.empty() ? ' ' : rec[0];
   std::string text = rec.empty() ? std::string() : rec.substr(1);
-  if (control == '+') {
+  bool overwrite = control == '+';
+  if (overwrite) {
     *out_ << '\r' << text;
   } else {
     if (line_open_) *out_ << '\n';
     *out_ << (control == ' ' ? text : rec);
   }
   line_open_ = true;
-  out_->flush();
+  if (!overwrite || std::chrono::steady_clock::now() - shown_ >= kOverwriteShownEvery) show();
 }
 
 void Console::end_line() {
   if (line_open_) *out_ << '\n';
   line_open_ = false;
+  show();
+}
+
+void Console::show() {
   out_->flush();
+  shown_ = std::chrono::steady_clock::now();
 }
 
 Units::Units() : console_(&std::cout) { table_.resize(kMaxUnit); }

@@ -2,6 +2,7 @@
 // carriage control, and in-memory units for tests.
 #pragma once
 
+#include <chrono>
 #include <fstream>
 #include <iosfwd>
 #include <memory>
@@ -25,7 +26,11 @@ enum class Form { kFormatted, kUnformatted };
 
 // Console output. Each record begins with a carriage-control character that
 // is not shown: a blank starts a new line, '+' returns to the start of the
-// current line and overwrites it.
+// current line and overwrites it. A record that starts a line is shown at
+// once; the overwriting records (the running counters of the iterations,
+// hundreds a run) at most kOverwriteShownEvery apart, the last one with the
+// next line, so that a console written to a file costs a few writes, not one
+// per iteration, while one watched on a screen still counts on.
 class Console {
  public:
   explicit Console(std::ostream* out) : out_(out) {}
@@ -34,8 +39,11 @@ class Console {
   void set_stream(std::ostream* out) { out_ = out; line_open_ = false; }
 
  private:
+  static constexpr std::chrono::milliseconds kOverwriteShownEvery{100};
+  void show();
   std::ostream* out_;
   bool line_open_ = false;
+  std::chrono::steady_clock::time_point shown_{};
 };
 
 class Units {
