@@ -245,11 +245,57 @@ Layout::Layout(const std::string& text) : text_(text), items_(LayoutParser(text)
 
 std::string format_int(int32_t v, int w) { return right_justify(std::to_string(v), w); }
 
+namespace {
+
+// The digits of |v| rounded to d decimals, as the C library prints them: the
+// exact binary value rounded to nearest, ties to even. A float is m * 2^e
+// with m below 2^24, so |v| * 10^d is worked out exactly in 64-bit integers
+// when |v| < 2^kExactBits and d <= kExactDecimals (every value of the
+// listings); false otherwise.
+constexpr int kExactBits = 34;
+constexpr int kExactDecimals = 9;
+
+bool exact_fixed(float v, int d, std::string& s) {
+  if (d < 0 || d > kExactDecimals || !(std::fabs(v) < std::ldexp(1.0f, kExactBits))) return false;
+  int e = 0;
+  float fraction = std::frexp(std::fabs(v), &e);  // |v| = fraction * 2^e, fraction in [0.5, 1)
+  constexpr int kMantissaBits = 24;
+  auto m = static_cast<uint64_t>(std::ldexp(fraction, kMantissaBits));
+  e -= kMantissaBits;
+  uint64_t scale = 1;
+  for (int k = 0; k < d; ++k) scale *= 10;
+  uint64_t n = m * scale;  // |v| * 10^d = n * 2^e, n below 2^54
+  if (e >= 0) {
+    n <<= e;
+  } else if (-e >= 63) {
+    n = 0;  // below half a unit of the last decimal
+  } else {
+    const int shift = -e;
+    uint64_t q = n >> shift, rest = n - (q << shift), half = uint64_t{1} << (shift - 1);
+    n = q + ((rest > half || (rest == half && (q & 1) != 0)) ? 1 : 0);
+  }
+  char digits[48];
+  int k = 0;
+  for (int place = 0; place < d || n != 0 || place == d; ++place) {
+    if (place == d && d > 0) digits[k++] = '.';
+    digits[k++] = static_cast<char>('0' + static_cast<int>(n % 10));
+    n /= 10;
+  }
+  s.assign(std::signbit(v) ? "-" : "");
+  while (k > 0) s += digits[--k];
+  return true;
+}
+
+}  // namespace
+
 std::string format_fixed(float v, int w, int d) {
   if (!std::isfinite(v)) return stars(w);
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*f", d, static_cast<double>(v));
-  std::string s = buf;
+  std::string s;
+  if (!exact_fixed(v, d, s)) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", d, static_cast<double>(v));
+    s = buf;
+  }
   if (d == 0) s += '.';
   return right_justify(fit_leading_zero(s, w), w);
 }

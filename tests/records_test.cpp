@@ -1,6 +1,10 @@
 // The fixed-format record rules on which every file of the system rests.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
 #include "records.h"
 #include "units.h"
 
@@ -117,6 +121,28 @@ TEST(RecordWrite, OptionalLeadingZeroIsDroppedOnlyWhenThereIsNoRoom) {
   EXPECT_EQ(write("(F5.4)", {0.75f}), std::vector<std::string>{".7500"});
   EXPECT_EQ(write("(F6.4)", {0.75f}), std::vector<std::string>{"0.7500"});
   EXPECT_EQ(write("(F10.5)", {0.0f}), std::vector<std::string>{"   0.00000"});
+}
+
+// The C library's conversion of the exact binary value is the reference:
+// exact ties (0.125 to two decimals) go to the even digit, negative values
+// that round to zero keep their sign, and every float of every binade from
+// the tiny to the large, at every number of decimals, prints the same.
+TEST(RecordWrite, FixedFormPrintsTheDigitsTheCLibraryPrints) {
+  std::vector<float> values = {0.0f, -0.0f, 0.125f, 0.375f, 2.5f, 3.5f, -0.001f, 1.0e-30f, 17179869184.0f};
+  uint32_t bits = 12345u;
+  for (int k = 0; k < 10000; ++k) {
+    bits = bits * 1664525u + 1013904223u;
+    float v = 0.0f;
+    uint32_t pattern = (bits & 0x807FFFFFu) | ((96u + (bits >> 8) % 70u) << 23);  // |v| from 2^-31 to 2^38
+    std::memcpy(&v, &pattern, sizeof v);
+    values.push_back(v);
+  }
+  for (float v : values)
+    for (int d = 0; d <= 10; ++d) {
+      char c[64];
+      std::snprintf(c, sizeof c, d == 0 ? "%.*f." : "%.*f", d, static_cast<double>(v));
+      ASSERT_EQ(format_fixed(v, 40, d), std::string(40 - std::strlen(c), ' ') + c) << v << " to " << d << " decimals";
+    }
 }
 
 TEST(RecordWrite, ExponentFormHasAMantissaBelowOne) {
