@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "records.h"
@@ -123,12 +125,25 @@ TEST(RecordWrite, OptionalLeadingZeroIsDroppedOnlyWhenThereIsNoRoom) {
   EXPECT_EQ(write("(F10.5)", {0.0f}), std::vector<std::string>{"   0.00000"});
 }
 
-// The C library's conversion of the exact binary value is the reference:
-// exact ties (0.125 to two decimals) go to the even digit, negative values
-// that round to zero keep their sign, and every float of every binade from
-// the tiny to the large, at every number of decimals, prints the same.
-TEST(RecordWrite, FixedFormPrintsTheDigitsTheCLibraryPrints) {
-  std::vector<float> values = {0.0f, -0.0f, 0.125f, 0.375f, 2.5f, 3.5f, -0.001f, 1.0e-30f, 17179869184.0f};
+// The C library's conversion of the exact binary value is the reference for
+// the digits of both forms: exact ties (0.125 to two decimals) go to the even
+// digit, negative values that round to zero keep their sign, a mantissa that
+// rounds up to ten moves the exponent, and every float of every binade from
+// the tiny to the large, at every number of digits, prints the same.
+std::string c_library_exp(float v, int d) {
+  if (v == 0.0f || d == 0) return std::string(v < 0.0f ? "-" : "") + "0." + std::string(static_cast<size_t>(d), '0') + "E+00";
+  char c[64];
+  std::snprintf(c, sizeof c, "%.*E", d - 1, std::fabs(static_cast<double>(v)));
+  std::string b = c;
+  size_t e = b.find('E');
+  int exponent = std::atoi(b.c_str() + e + 1) + 1;
+  std::snprintf(c, sizeof c, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
+  return std::string(v < 0.0f ? "-" : "") + "0." + b.substr(0, 1) + (d > 1 ? b.substr(2, e - 2) : "") + c;
+}
+
+TEST(RecordWrite, FixedAndExponentFormsPrintTheDigitsTheCLibraryPrints) {
+  std::vector<float> values = {0.0f, -0.0f, 0.125f, 0.375f, 2.5f, 3.5f, -0.001f, 1.0e-30f, 17179869184.0f,
+                               9.9996f, 0.099999f, 1.0e-5f, 1.0e7f, 6.0e6f, 999999.94f};
   uint32_t bits = 12345u;
   for (int k = 0; k < 10000; ++k) {
     bits = bits * 1664525u + 1013904223u;
@@ -141,7 +156,9 @@ TEST(RecordWrite, FixedFormPrintsTheDigitsTheCLibraryPrints) {
     for (int d = 0; d <= 10; ++d) {
       char c[64];
       std::snprintf(c, sizeof c, d == 0 ? "%.*f." : "%.*f", d, static_cast<double>(v));
-      ASSERT_EQ(format_fixed(v, 40, d), std::string(40 - std::strlen(c), ' ') + c) << v << " to " << d << " decimals";
+      ASSERT_EQ(format_fixed(v, 60, d), std::string(60 - std::strlen(c), ' ') + c) << v << " to " << d << " decimals";
+      std::string e = c_library_exp(v, d);
+      ASSERT_EQ(format_exp(v, 60, d), std::string(60 - e.size(), ' ') + e) << v << " to " << d << " digits";
     }
 }
 
