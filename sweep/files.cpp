@@ -2,6 +2,9 @@
 // form of the numbers in them.
 #include "files.h"
 
+#include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -26,12 +29,22 @@ std::vector<float> floats(const Json& j) {
   return v;
 }
 
+// Significant digits of the shortest decimal that reads back as v: with
+// fewer, none does, so the search below may start there.
+int shortest_digits(float v) {
+  char buf[32];
+  auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific).ptr;
+  int digits = 0;
+  for (const char* c = buf; c != end && *c != 'e'; ++c) digits += std::isdigit(static_cast<unsigned char>(*c)) ? 1 : 0;
+  return digits;
+}
+
 }  // namespace
 
 std::string decimal(float v) {
   if (!std::isfinite(v)) return std::string();
   char buf[32];
-  for (int digits = kFewestDigits; digits <= kMostDigits; ++digits) {
+  for (int digits = std::max(kFewestDigits, shortest_digits(v)); digits <= kMostDigits; ++digits) {
     std::snprintf(buf, sizeof buf, "%.*g", digits, static_cast<double>(v));
     if (std::strtof(buf, nullptr) == v) break;
   }
