@@ -276,7 +276,7 @@ bool scaled(float v, int k, uint64_t& q, int& against_half) {
     num <<= e;
   } else if (-e >= 63 || den > (UINT64_MAX >> -e)) {
     if (den != 1 || num >= (1ull << 62)) return false;
-    q = 0;  // num / 2^-e is below a quarter
+    q = 0;  // num / 2^-e is below one half
     against_half = -1;
     return true;
   } else {
