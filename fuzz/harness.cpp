@@ -30,13 +30,19 @@ namespace fs_ = std::filesystem;
 constexpr int32_t kStageSweeps = 12;
 constexpr int32_t kRunSweeps = 48;
 constexpr int32_t kMappingPasses = 30;
-// The fields of the run-data records that short_stages reads and rewrites:
-// NS and ITYP of any step record, the flag of an iteration record that says
-// a viscous-options record follows, and the mapping-iteration limit MAXIT.
+// The fields of the run-data records that short_stages follows: the viscous
+// switch IVP of the title record; NS, ITYP and the flag of a step record that
+// says a viscous-options record follows; the mapping-iteration limit MAXIT;
+// the end index of a subdivision pair; the flag of the boundary-layer record
+// of a viscous stage that says a coupling record follows.
+const Layout kTitleSwitch("(I5)");
 const Layout kStep("(2I5)");
 const Layout kFollowFlag("(60X, I5)");
 const Layout kMappingLimit("(5X, I5)");
+const Layout kSubdivisionEnd("(I5)");
+const Layout kCouplingFlag("(65X, I5)");
 constexpr int32_t kClosingPair = 1000;  // end index of the subdivision pair that closes the list
+constexpr size_t kFirstStepRecord = 2;  // after the title and camber records
 constexpr size_t kNsColumn = 0, kMaxitColumn = 5;
 constexpr int kIntWidth = 5;
 
@@ -87,6 +93,9 @@ RunAnswers short_run(const std::string& name, int32_t newrun, const std::string&
   return a;
 }
 
+// Writes the run files of the answers as tarnprep does.
+void write_stock_run(const RunAnswers& a) { write_run_files(a); }
+
 std::string program_output(const std::string& command) {
   std::string out;
   FILE* p = popen(command.c_str(), "r");
@@ -121,14 +130,14 @@ struct Scratch {
   // Made in the scratch folder, which is the working folder at the time.
   void make_stock() {
     write_file("NACA0012.DAT", program_output(std::string(TARN_BIN_DIR) + "/tarnfoil naca 0012 --closed --points 61"));
-    write_run_files(short_run("CASE", 1, "NACA0012.DAT", 12, 12));
-    write_run_files(short_run("FOIL", 1, "NACA0012.DAT", 12, 12, 1, kDefaultGridLines));
+    write_stock_run(short_run("CASE", 1, "NACA0012.DAT", 12, 12));
+    write_stock_run(short_run("FOIL", 1, "NACA0012.DAT", 12, 12, 1, kDefaultGridLines));
     if (run_and_check("CASE").status != kExitOk) broken("the stock run CASE does not end normally");
-    write_run_files(short_run("CONT", 0, "CASE.UNF", 6, 6));
-    write_run_files(short_run("DUMP", 0, "FUZZ.UNF", 0, 12));
-    write_run_files(short_run("DUMI", 0, "FUZZ.UNF", 0, 12, 0));
-    write_run_files(short_run("FUZZ", 1, "NACA0012.DAT", 12, 12));
-    write_run_files(short_run("FUZC", 0, "CASE.UNF", 6, 6));
+    write_stock_run(short_run("CONT", 0, "CASE.UNF", 6, 6));
+    write_stock_run(short_run("DUMP", 0, "FUZZ.UNF", 0, 12));
+    write_stock_run(short_run("DUMI", 0, "FUZZ.UNF", 0, 12, 0));
+    write_stock_run(short_run("FUZZ", 1, "NACA0012.DAT", 12, 12));
+    write_stock_run(short_run("FUZC", 0, "CASE.UNF", 6, 6));
     for (const char* name : {"NACA0012.DAT", "CASE.NAM", "CASE.TIN", "CASE.UNF", "FOIL.NAM", "FOIL.TIN", "CONT.NAM", "CONT.TIN",
                              "DUMP.NAM", "DUMP.TIN", "DUMI.NAM", "DUMI.TIN", "FUZZ.NAM", "FUZC.NAM"})
       if (!read_file(name, stock[name])) broken(std::string("stock file ") + name + " was not written");
@@ -221,6 +230,12 @@ bool read_file(const std::string& name, std::string& text) {
   return true;
 }
 
+bool read_field(const std::vector<std::string>& lines, size_t k, const Layout& layout, int32_t& v) {
+  return k < lines.size() && parse_record(lines[k], layout, {v}) == ReadStatus::kOk;
+}
+
+// Follows the records in the order the driver reads them; where a record
+// cannot be read the run stops, and so does the following.
 std::string short_stages(const std::string& run_data) {
   std::vector<std::string> lines;
   for (size_t start = 0;;) {
@@ -229,31 +244,29 @@ std::string short_stages(const std::string& run_data) {
     if (end == std::string::npos) break;
     start = end + 1;
   }
-  int32_t budget = kRunSweeps;
-  size_t mapping_control = lines.size();
-  bool subdivisions = false;  // within the subdivision pairs after a mapping-control record
-  for (size_t k = 0; k < lines.size(); ++k) {
-    std::string& line = lines[k];
-    int32_t ns = 0, ityp = 0, follow = 0, maxit = 0;
-    if (k == mapping_control) {
-      if (parse_record(line, kMappingLimit, {maxit}) == ReadStatus::kOk && maxit > kMappingPasses)
-        put_int_field(line, kMaxitColumn, kMappingPasses);
-      subdivisions = true;
-      continue;
-    }
-    if (parse_record(line, kStep, {ns, ityp}) != ReadStatus::kOk) continue;
-    if (subdivisions) {  // NS, ITYP here are the pair's end index and sub-intervals
-      subdivisions = ns < kClosingPair;
-      continue;
-    }
-    if (ns <= 0) continue;
-    if (ityp > 0) {
+  int32_t ivp = 0, budget = kRunSweeps;
+  bool readable = read_field(lines, 0, kTitleSwitch, ivp);
+  for (size_t k = kFirstStepRecord; readable && k < lines.size();) {
+    const size_t step = k++;
+    int32_t ns = 0, ityp = 0, follow = 0;
+    if (parse_record(lines[step], kStep, {ns, ityp}) != ReadStatus::kOk ||
+        parse_record(lines[step], kFollowFlag, {follow}) != ReadStatus::kOk || (ns == 0 && ityp == 0))
+      break;
+    if (follow != 0) ++k;  // the viscous-options record
+    if (ns > 0 && ityp == 0) {  // geometry step: mapping control, subdivision pairs
+      int32_t maxit = 0, iend = 0;
+      if (read_field(lines, k, kMappingLimit, maxit) && maxit > kMappingPasses)
+        put_int_field(lines[k], kMaxitColumn, kMappingPasses);
+      ++k;
+      do readable = read_field(lines, k++, kSubdivisionEnd, iend);
+      while (readable && iend < kClosingPair);
+    } else if (ns > 0 && ityp > 0) {  // iteration stage: the boundary-layer records of a viscous run
       int32_t sweeps = std::max(1, std::min({ns, kStageSweeps, budget}));
       budget = std::max(0, budget - sweeps);
-      if (sweeps != ns) put_int_field(line, kNsColumn, sweeps);
-    } else if (ityp == 0) {
-      bool options = parse_record(line, kFollowFlag, {follow}) == ReadStatus::kOk && follow != 0;
-      mapping_control = k + (options ? 2 : 1);
+      if (sweeps != ns) put_int_field(lines[step], kNsColumn, sweeps);
+      int32_t coupling = 0;
+      if (ivp != 0) readable = read_field(lines, k++, kCouplingFlag, coupling);
+      if (coupling != 0) ++k;
     }
   }
   std::string out;

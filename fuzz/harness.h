@@ -53,9 +53,10 @@ bool read_file(const std::string& name, std::string& text);
 // The run-data file with every iteration stage cut to a few sweeps, so that
 // a whole run takes milliseconds: an iteration record (NS > 0, ITYP > 0)
 // asks for at most 12 sweeps and the stages of a run for 48 together, and
-// the mapping-control record after a geometry step for at most 30 mapping
-// passes (its subdivision pairs, which look like step records, are passed
-// over). Everything else is left byte for byte.
+// the mapping-control record of a geometry step for at most 30 mapping
+// passes. The records are followed in the order the solver reads them, so
+// that records of other kinds are never taken for step records. Everything
+// else is left byte for byte.
 std::string short_stages(const std::string& run_data);
 
 // How a run ended: its exit status, and the message of a run that stopped early.
