@@ -94,7 +94,10 @@ RunAnswers short_run(const std::string& name, int32_t newrun, const std::string&
 }
 
 // Writes the run files of the answers as tarnprep does.
-void write_stock_run(const RunAnswers& a) { write_run_files(a); }
+void write_stock_run(const RunAnswers& a) {
+  open_run_files(a.name);
+  write_run_files(a);
+}
 
 std::string program_output(const std::string& command) {
   std::string out;
