@@ -447,5 +447,32 @@ TEST(DumpRun, ContinuationsRewriteTheirOwnDumpOnlyOnceTheNewOneIsComplete) {
   EXPECT_EQ(read_file(dir.file("CASE1.SEP")).find("    4"), std::string::npos);
 }
 
+// A sound dump whose 1/sigma (record 1, word 48) is a finite number but far
+// too large gives coefficients that no field of the coefficient record can
+// hold: the continuation stops as diverged, naming the first, and writes no
+// record of asterisks and no status 4.
+TEST(DumpRun, CoefficientsTooLargeForTheirRecordStopTheRunAsDiverged) {
+  TempDir dir;
+  test::RunSetup s;
+  s.nsg = 96;
+  s.nsc = 0;
+  s.nsf = 4;
+  ASSERT_EQ((test::write_new_run(dir.path(), s), test::run_tarn(dir.path(), s.name)), 0);
+  std::string dump = read_file(dir.file("CASE1.UNF"));
+  const float huge = 1.0e7f;
+  std::memcpy(&dump[4 + 4 * 47], &huge, 4);
+  test::write_file(dir.file("OLD.UNF"), dump);
+  s.dump = false;
+  s.nsf = 2;
+  test::write_continuation_run(dir.path(), s, "OLD.UNF");
+  auto r = test::run_program("tarn", dir.path(), "CASE1\n");
+  EXPECT_EQ(r.status, kExitDiverged) << r.err;
+  EXPECT_NE(r.err.find("ITERATIVE PROCEDURE HAS DIVERGED\n CL IS TOO LARGE FOR ITS RECORD FIELD"), std::string::npos)
+      << r.err;
+  const std::string sep = read_file(dir.file("CASE1.SEP"));
+  EXPECT_EQ(sep.find('*'), std::string::npos) << sep;
+  EXPECT_EQ(lines_of(sep).back(), "   -4");
+}
+
 }  // namespace
 }  // namespace tarn

@@ -17,6 +17,7 @@ const Layout kHistoryLine("(E12.3, F11.5)");
 const Layout kStatusRecord("(I5)");
 const std::string kDiverged = " ITERATIVE PROCEDURE HAS DIVERGED";
 const char* const kNotFinite = " IS NOT A FINITE NUMBER";
+const char* const kTooLarge = " IS TOO LARGE FOR ITS RECORD FIELD";
 
 constexpr float kDivergenceLimit = 10.0f;
 constexpr float kIncidenceChange = 1.0e-8f;
@@ -41,10 +42,10 @@ bool converged(FlowState& fs) {
 
 bool correction_diverged(float resmax) { return !(resmax <= kDivergenceLimit); }
 
-void stop_diverged(const char* not_finite) {
+void stop_diverged(const char* quantity, const char* fault) {
   Units& u = units();
   std::string message = kDiverged;
-  if (not_finite) message += "\n " + std::string(not_finite) + kNotFinite;
+  if (quantity) message += "\n " + std::string(quantity) + (fault ? fault : kNotFinite);
   for (int unit : {kListing, kBrief}) u.write_line(unit, message);
   for (int unit : {1, kListing, kDumpIn, kDumpOut, kBrief, kHistory, kCouplingHistory, kGridData}) u.close(unit);
   u.write(kCoefficients, kStatusRecord, kStatusDiverged);
@@ -54,6 +55,11 @@ void stop_diverged(const char* not_finite) {
 
 void require_finite(float value, const char* quantity) {
   if (!std::isfinite(value)) stop_diverged(quantity);
+}
+
+void require_fits(float value, const char* quantity, int width, int decimals) {
+  require_finite(value, quantity);
+  if (format_fixed(value, width, decimals).find('*') != std::string::npos) stop_diverged(quantity, kTooLarge);
 }
 
 void iteration_stage(FlowState& fs) {

@@ -20,11 +20,15 @@ float wake_jump(const FlowState& fs, int k);
 // A largest correction above 10 (or not a number) means the field diverged.
 bool correction_diverged(float resmax);
 // Stops the run as diverged: the message on both listings, the files closed
-// and the status record -4. A named quantity adds the line that it is not a
-// finite number, on the listings and the console.
-[[noreturn]] void stop_diverged(const char* not_finite = nullptr);
+// and the status record -4. A named quantity adds the line that says what is
+// wrong with it (by default that it is not a finite number), on the listings
+// and the console.
+[[noreturn]] void stop_diverged(const char* quantity = nullptr, const char* fault = nullptr);
 // A value that is not a finite number stops the run as diverged.
 void require_finite(float value, const char* quantity);
+// So does a value for a record field Fw.d that the field cannot hold (it
+// would be written as asterisks).
+void require_fits(float value, const char* quantity, int width, int decimals);
 // One iteration stage of NS sweeps, with the viscous coupling calls, lift
 // targeting, history file, divergence stop and convergence test.
 void iteration_stage(FlowState& fs);

@@ -127,16 +127,28 @@ void boundary_layers(FlowState& fs) {
   c.CDV = 2.0f * (c.THETAEND[0] + c.THETAEND[1]);
 }
 
+// A value of a coefficient record (item k of its layout) that its field
+// cannot hold stops the run as diverged: the record would hold asterisks.
+void require_record_field(const Layout& record, size_t k, float value, const char* quantity) {
+  const LayoutItem& field = record.items().at(k);
+  require_fits(value, quantity, field.width, field.decimals);
+}
+
 // Step 7: the viscous summary on both listings and the coefficient records.
 void viscous_summary(FlowState& fs) {
+  static const char* const kSummaryNames[] = {"EM", "ALP", "CL", "CM", "CDP", "CDF", "CDP+CDF", "CDV", "CDV+CD1",
+                                              "CDV+CD2"};
   const Results& r = fs.res;
   const Coupling& c = fs.cpl;
   const BoundaryLayer& bl = fs.bl;
   std::vector<Value> values{fs.gas.EM, fs.ALP, r.CL, r.CM, r.CDP, c.CDF, r.CDP + c.CDF, c.CDV,
                             c.CDV + r.CD1, c.CDV + r.CD2};
+  // Items of the records: the record code, then one field per value.
+  for (size_t k = 0; k < values.size(); ++k) require_record_field(kSummaryRecord, k + 1, values[k].r, kSummaryNames[k]);
+  size_t item = 1;
   for (auto [value, name] : {std::pair{bl.DTE, "DTE"}, {bl.HTE, "HTE"}, {bl.X96, "X96"}, {bl.H96, "H96"},
                              {bl.X94, "X94"}, {bl.H94, "H94"}})
-    require_finite(value, name);
+    require_record_field(kMonitorRecord, item++, value, name);
   monitor_summary(fs);
   Units& u = units();
   u.write_values(kListing, kViscousSummary, values);
