@@ -1,3 +1,5 @@
+// Support of the fuzz targets: scratch folder, stock files, short stages and
+// the contract of a whole run.
 #include "harness.h"
 
 #include <sys/stat.h>
@@ -24,7 +26,7 @@ namespace tarn::fuzz {
 
 namespace {
 
-namespace fs_ = std::filesystem;
+namespace stdfs = std::filesystem;
 
 // Stage lengths of short_stages.
 constexpr int32_t kStageSweeps = 12;
@@ -51,6 +53,7 @@ const char* const kStatusNormalEnd = "    4";
 // accepts, and its default.
 constexpr int32_t kShortGridLines = 96;
 constexpr int32_t kDefaultGridLines = 160;
+constexpr size_t kTitleLength = 68;  // of the run title, blank-padded
 
 // Whole runs write many small files: a folder in memory where there is one.
 std::string temporary_folder() {
@@ -77,7 +80,7 @@ RunAnswers short_run(const std::string& name, int32_t newrun, const std::string&
   RunAnswers a;
   a.name = name;
   a.TITLE = "SHORT RUN FOR FUZZING";
-  a.TITLE.resize(68, ' ');
+  a.TITLE.resize(kTitleLength, ' ');
   a.viscous = viscous;
   a.newrun = newrun;
   a.input = input;
@@ -111,7 +114,8 @@ std::string program_output(const std::string& command) {
 
 struct Scratch {
   std::string dir;
-  std::map<std::string, std::string> stock;  // file name -> contents
+  std::map<std::string, std::string> stock;   // file name -> contents
+  std::map<std::string, struct stat> written;  // stock files as last written
 
   Scratch() {
     std::string pattern = temporary_folder() + "/tarn-fuzz-XXXXXX";
@@ -122,7 +126,7 @@ struct Scratch {
   }
   ~Scratch() {
     std::error_code ignored;
-    fs_::remove_all(dir, ignored);
+    stdfs::remove_all(dir, ignored);
   }
 
   static Scratch& scratch() {
@@ -148,10 +152,10 @@ struct Scratch {
 
   // Removes what a run wrote and puts back the stock files it changed.
   void restock() {
-    for (const auto& entry : fs_::directory_iterator(dir)) {
+    for (const auto& entry : stdfs::directory_iterator(dir)) {
       const std::string name = entry.path().filename().string();
       auto it = written.find(name);
-      if (it == written.end() || !unchanged(name, it->second)) fs_::remove_all(entry.path());
+      if (it == written.end() || !unchanged(name, it->second)) stdfs::remove_all(entry.path());
     }
     for (const auto& [name, text] : stock) {
       struct stat st;
@@ -161,8 +165,6 @@ struct Scratch {
       written[name] = st;
     }
   }
-
-  std::map<std::string, struct stat> written;  // stock files as last written
 
   static bool unchanged(const std::string& name, const struct stat& then) {
     struct stat now;
