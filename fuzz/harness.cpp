@@ -17,6 +17,7 @@
 #include <sstream>
 #include <vector>
 
+#include "foil.h"
 #include "prep.h"
 #include "records.h"
 #include "run/run.h"
@@ -54,6 +55,10 @@ const char* const kStatusNormalEnd = "    4";
 constexpr int32_t kShortGridLines = 96;
 constexpr int32_t kDefaultGridLines = 160;
 constexpr size_t kTitleLength = 68;  // of the run title, blank-padded
+// The stock aerofoil: NACA 0012 with a sharp trailing edge, a modest number
+// of points a surface so that the geometry step stays quick.
+const char* const kStockSection = "0012";
+constexpr int kStockSurfacePoints = 61;
 
 // Whole runs write many small files: a folder in memory where there is one.
 std::string temporary_folder() {
@@ -102,16 +107,6 @@ void write_stock_run(const RunAnswers& a) {
   write_run_files(a);
 }
 
-std::string program_output(const std::string& command) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) broken("cannot run " + command);
-  char buf[4096];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-  if (pclose(p) != 0) broken(command + " failed");
-  return out;
-}
-
 struct Scratch {
   std::string dir;
   std::map<std::string, std::string> stock;   // file name -> contents
@@ -136,7 +131,8 @@ struct Scratch {
 
   // Made in the scratch folder, which is the working folder at the time.
   void make_stock() {
-    write_file("NACA0012.DAT", program_output(std::string(TARN_BIN_DIR) + "/tarnfoil naca 0012 --closed --points 61"));
+    const foil::Naca section = foil::naca(kStockSection, true);
+    write_file("NACA0012.DAT", foil::aerofoil_file_text(foil::naca_section(section, kStockSurfacePoints)));
     write_stock_run(short_run("CASE", 1, "NACA0012.DAT", 12, 12));
     write_stock_run(short_run("FOIL", 1, "NACA0012.DAT", 12, 12, 1, kDefaultGridLines));
     if (run_and_check("CASE").status != kExitOk) broken("the stock run CASE does not end normally");

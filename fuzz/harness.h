@@ -16,7 +16,7 @@ namespace tarn::fuzz {
 
 // Stock files of the scratch folder, made once per process by the project's
 // own writers and programs, and put back before every run:
-//   NACA0012.DAT          NACA 0012 from tarnfoil
+//   NACA0012.DAT          NACA 0012 from tarnfoil's generator
 //   CASE.NAM, CASE.TIN    a short viscous new run of NACA0012.DAT on the
 //                         96-line mesh that dumps to CASE.UNF
 //   CASE.UNF              that dump

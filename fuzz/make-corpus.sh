@@ -4,7 +4,7 @@
 # aerofoils.
 #   fuzz/make-corpus.sh BIN_DIR CORPUS_DIR
 # BIN_DIR holds tarn, tarnprep and tarnfoil; CORPUS_DIR receives one folder of
-# seeds per target (aerofoil, names, run_data, dump, prep).
+# seeds per target (aerofoil, names, run_data, dump, prep, import).
 set -euo pipefail
 bin="$(cd "$1" && pwd)"
 mkdir -p "$2"
@@ -12,7 +12,7 @@ out="$(cd "$2" && pwd)"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-for target in aerofoil names run_data dump prep; do
+for target in aerofoil names run_data dump prep import; do
   rm -rf "${out:?}/$target"
   mkdir -p "$out/$target"
 done
@@ -24,6 +24,20 @@ for section in "0012 61 --closed" "2412 41" "4415 101 --closed" "0006 21" "6409 
   "$bin/tarnfoil" naca "$1" --points "$2" ${3:-} > "$out/aerofoil/NACA$1-$2${3:+-closed}.DAT"
 done
 cp "$out/aerofoil/NACA0012-61-closed.DAT" NACA0012.DAT
+
+# Coordinate files for import: the native files as they stand, and two of
+# them rewritten in the Selig form (from the trailing edge over the upper
+# surface and back along the lower) and the Lednicer form (counts, then each
+# surface from the leading edge).
+cp "$out"/aerofoil/*.DAT "$out/import/"
+for section in 2412-41 23012-81-closed; do
+  awk 'NR == 1 { print; next } NR == 2 { nu = $2; next } { p[NR - 2] = $0 }
+       END { for (i = nu; i >= 1; --i) print p[i]; for (i = nu + 2; i in p; ++i) print p[i] }' \
+    "$out/aerofoil/NACA$section.DAT" > "$out/import/NACA$section.selig"
+  awk 'NR == 1 { print; next } NR == 2 { nu = $2; nl = $3; print nu ".  " nl "."; next } { p[NR - 2] = $0 }
+       END { print ""; for (i = 1; i <= nu; ++i) print p[i]; print ""; for (i = nu + 1; i in p; ++i) print p[i] }' \
+    "$out/aerofoil/NACA$section.DAT" > "$out/import/NACA$section.lednicer"
+done
 
 # Dialogues, one answer a line. Short stages on the 96-line mesh where the
 # defaults are changed; "c" changes a parameter, "d" keeps it.

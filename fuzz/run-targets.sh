@@ -22,5 +22,5 @@ fi
 build="$(cd "$1" && pwd)"
 seconds="${2:-30}"
 rm -rf "$build/fuzz/work"
-printf '%s\n' aerofoil names run_data dump prep |
+printf '%s\n' aerofoil names run_data dump prep import |
   xargs -P 2 -I{} "$0" --one "$build" "$seconds" {}
