@@ -8,14 +8,16 @@
 # Usage: tools/program-figures.sh OLD_BUILD [NEW_BUILD [ROUNDS [example|polar|all]]]
 # OLD_BUILD is the build folder of the version compared against (the programs
 # tarn, tarnfoil and tarnsweep in it); NEW_BUILD defaults to this checkout's build.
+# The polar's aerofoil is read from ../shared beside the checkout, or from
+# TARN_SHARED_DIR.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 old="$(cd "$1" && pwd)"
 new="$(cd "${2:-$top/build}" && pwd)"
 rounds="${3:-20}"
 what="${4:-all}"
-shared="$top/../shared"
-[ -d "$shared/aerofoils" ] || shared=/work/shared
+shared="${TARN_SHARED_DIR:-$top/../shared}"
+[ -d "$shared/aerofoils" ] || { echo "program-figures: no reference aerofoils in $shared/aerofoils (set TARN_SHARED_DIR)" >&2; exit 2; }
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 command -v perf > /dev/null || { echo "perf (linux-perf) is needed for the processor times" >&2; exit 2; }
