@@ -40,9 +40,11 @@ Line split_line(const std::string& text, int number) {
     while (k < text.size() && !std::strchr(" \t,\r", text[k])) ++k;
     if (k > start) line.words.push_back(text.substr(start, k - start));
   }
+  // A number too large for a real (1e60, say) reads as infinite: it is no
+  // coordinate and no point count, so it ends the numbers as a word would.
   for (const auto& word : line.words) {
     float v = 0.0f;
-    if (!parse_real_field(word, 0, v)) break;
+    if (!parse_real_field(word, 0, v) || !std::isfinite(v)) break;
     line.values.push_back(v);
   }
   return line;

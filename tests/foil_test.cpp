@@ -279,6 +279,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "check in.dat", "surfaces cross"},
         BadInput{"OutOfOrder", "SECTION\n1 0\n0.3 0.06\n0.6 0.05\n0 0\n0.5 -0.06\n1 0\n", "import in.dat -o OUT.DAT",
                  "line 3: points out of order"},
+        BadInput{"CountBeyondAnyReal", "SECTION\n2 1e60\n0 0\n0.5 0.06\n1 0\n0.5 -0.06\n1 0\n",
+                 "import in.dat -o OUT.DAT", "line 2: '1e60' is not a number"},
         BadInput{"Empty", "", "import in.dat -o OUT.DAT", "in.dat: the file is empty"},
         BadInput{"Folder", nullptr, "import in.dat -o OUT.DAT", "in.dat: a folder, not a file"},
         BadInput{"OutputIsTheInput", "SECTION\n1 0\n0.5 0.06\n0 0\n0.5 -0.06\n1 0\n",
