@@ -71,7 +71,10 @@ std::vector<Line> lines_of(const std::string& text) {
   return lines;
 }
 
-bool whole_count(float v) { return v >= kMinSurfacePoints - 1 && v == std::floor(v); }
+// A point count of the Lednicer form: a whole number no larger than any file
+// holds, so that it converts to a size safely.
+constexpr float kLargestCount = 1.0e7f;
+bool whole_count(float v) { return v >= kMinSurfacePoints - 1 && v <= kLargestCount && v == std::floor(v); }
 
 // Every data line after the first holds one x z pair.
 void check_pair(const std::string& path, const Line& line) {

@@ -281,6 +281,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "line 3: points out of order"},
         BadInput{"CountBeyondAnyReal", "SECTION\n2 1e60\n0 0\n0.5 0.06\n1 0\n0.5 -0.06\n1 0\n",
                  "import in.dat -o OUT.DAT", "line 2: '1e60' is not a number"},
+        BadInput{"CountBeyondAnySize", "SECTION\n8111111111111111111111127 60\n0 0\n0.5 0.06\n1 0\n",
+                 "import in.dat -o OUT.DAT", "too few points"},
         BadInput{"Empty", "", "import in.dat -o OUT.DAT", "in.dat: the file is empty"},
         BadInput{"Folder", nullptr, "import in.dat -o OUT.DAT", "in.dat: a folder, not a file"},
         BadInput{"OutputIsTheInput", "SECTION\n1 0\n0.5 0.06\n0 0\n0.5 -0.06\n1 0\n",
