@@ -44,7 +44,7 @@ const char* const kHelp =
     "  3  the iteration diverged, or a result was not a finite number; the last\n"
     "     record of NAME.SEP is -4\n";
 
-// Printed after the designed divergence lines: what usually brings such a
+// Printed after the console's divergence lines: what usually brings such a
 // run home, and where it is set.
 std::string divergence_advice(bool viscous) {
   return std::string("tarn: advice: such a run often converges with a smaller XS (1.5 to 1.7, with more "
