@@ -1,6 +1,8 @@
 #include "text_files.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -17,18 +19,18 @@ std::string read_text(const std::string& path) {
 
 void write_text(const std::string& path, const std::string& text) {
   std::string temporary = path + ".part";
+  auto fail = [&](const char* why) {
+    std::remove(temporary.c_str());
+    throw WriteError(path, why);
+  };
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) fail(std::strerror(errno));
     out << text;
-    if (!out.flush()) {
-      std::remove(temporary.c_str());
-      throw std::runtime_error("cannot write " + path);
-    }
+    out.close();
+    if (!out) fail(std::strerror(errno));
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    throw std::runtime_error("cannot write " + path);
-  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) fail(std::strerror(errno));
 }
 
 }  // namespace tarn

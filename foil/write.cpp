@@ -1,12 +1,10 @@
 // The aerofoil data file that tarn reads, and where it goes.
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "foil.h"
+#include "text_files.h"
 
 namespace tarn::foil {
 
@@ -45,26 +43,10 @@ std::string aerofoil_file_text(const Section& s) {
 }
 
 void write_aerofoil_file(const Section& section, const std::string& path) {
-  namespace fs = std::filesystem;
-  const std::string text = aerofoil_file_text(section);
-  const std::string part = path + ".part";
-  {
-    std::ofstream out(part, std::ios::binary | std::ios::trunc);
-    if (!out) throw FoilError(path, 0, std::string("cannot be written: ") + std::strerror(errno));
-    out << text;
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      fs::remove(part, ignored);
-      throw FoilError(path, 0, "cannot be written");
-    }
-  }
-  std::error_code ec;
-  fs::rename(part, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(part, ignored);
-    throw FoilError(path, 0, "cannot be written: " + ec.message());
+  try {
+    write_text(path, aerofoil_file_text(section));
+  } catch (const WriteError& e) {
+    throw FoilError(path, 0, "cannot be written: " + e.reason);
   }
 }
 
