@@ -1,11 +1,11 @@
 #include "records.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <iterator>
 #include <stdexcept>
 
 namespace tarn {
@@ -246,104 +246,14 @@ Layout::Layout(const std::string& text) : text_(text), items_(LayoutParser(text)
 
 std::string format_int(int32_t v, int w) { return right_justify(std::to_string(v), w); }
 
-namespace {
-
-// Fields are printed with the digits the C library prints: those of the
-// exact binary value, rounded to nearest with ties to even. A float is
-// m * 2^e with m an integer below 2^24, so |v| * 10^k is worked out exactly in
-// 64-bit integers for the values of the listings; the rest (very large or
-// very small values, many decimals) goes through snprintf.
-constexpr int kMantissaBits = 24;
-constexpr int kMostDigits = 9;  // decimals of F, significant digits of E, worked out exactly
-constexpr uint64_t kPowersOfTen[] = {1ull, 10ull, 100ull, 1000ull, 10000ull, 100000ull, 1000000ull, 10000000ull,
-                                     100000000ull, 1000000000ull, 10000000000ull, 100000000000ull,
-                                     1000000000000ull, 10000000000000ull, 100000000000000ull};
-
-// |v| * 10^k as the whole part q and where the rest lies against one half:
-// -1 below, 0 at, 1 above. False when the figures do not fit 64 bits.
-bool scaled(float v, int k, uint64_t& q, int& against_half) {
-  if (std::abs(k) >= static_cast<int>(std::size(kPowersOfTen))) return false;
-  int e = 0;
-  float fraction = std::frexp(std::fabs(v), &e);  // |v| = fraction * 2^e, fraction in [0.5, 1)
-  uint64_t num = static_cast<uint64_t>(std::ldexp(fraction, kMantissaBits)), den = 1;
-  e -= kMantissaBits;
-  const uint64_t power = kPowersOfTen[std::abs(k)];
-  if (k >= 0 && num > UINT64_MAX / power) return false;
-  if (k >= 0) num *= power;
-  else den = power;
-  if (e >= 0) {
-    if (e >= 63 || num > (UINT64_MAX >> e)) return false;
-    num <<= e;
-  } else if (-e >= 63 || den > (UINT64_MAX >> -e)) {
-    if (den != 1 || num >= (1ull << 62)) return false;
-    q = 0;  // num / 2^-e is below one half
-    against_half = -1;
-    return true;
-  } else {
-    den <<= -e;
-  }
-  q = num / den;
-  uint64_t rest = num % den;
-  against_half = rest < den - rest ? -1 : rest == den - rest ? 0 : 1;
-  return true;
-}
-
-uint64_t rounded(uint64_t q, int against_half) { return q + ((against_half > 0 || (against_half == 0 && (q & 1))) ? 1 : 0); }
-
-// |v| with d decimals, the sign of v before it (also when it rounds to zero).
-bool exact_fixed(float v, int d, std::string& s) {
-  uint64_t q = 0;
-  int against_half = 0;
-  if (d < 0 || d > kMostDigits || !scaled(v, d, q, against_half)) return false;
-  uint64_t n = rounded(q, against_half);
-  char digits[32];
-  int k = 0;
-  for (int place = 0; place < d || n != 0 || place == d; ++place) {
-    if (place == d && d > 0) digits[k++] = '.';
-    digits[k++] = static_cast<char>('0' + static_cast<int>(n % 10));
-    n /= 10;
-  }
-  s.assign(std::signbit(v) ? "-" : "");
-  while (k > 0) s += digits[--k];
-  return true;
-}
-
-// The d significant digits of |v| (v not zero) and the decimal exponent x of
-// the first: |v| is about 0.digits times 10^(x + 1).
-bool exact_significant(float v, int d, std::string& digits, int& x) {
-  if (d < 1 || d > kMostDigits) return false;
-  x = static_cast<int>(std::floor(std::log10(std::fabs(static_cast<double>(v)))));
-  for (int attempt = 0; attempt < 3; ++attempt) {  // the logarithm may miss by one near a power of ten
-    uint64_t q = 0;
-    int against_half = 0;
-    if (!scaled(v, d - 1 - x, q, against_half)) return false;
-    if (q >= kPowersOfTen[d]) {
-      ++x;
-    } else if (q < kPowersOfTen[d - 1]) {
-      --x;
-    } else {
-      uint64_t n = rounded(q, against_half);
-      if (n == kPowersOfTen[d]) {  // 9.9996 to four digits is 1.000 times ten
-        n = kPowersOfTen[d - 1];
-        ++x;
-      }
-      digits = std::to_string(n);
-      return true;
-    }
-  }
-  return false;
-}
-
-}  // namespace
-
+// Fields are printed with the digits the C library prints, those of the
+// exact binary value rounded to nearest with ties to even; std::to_chars with
+// a precision gives them without the cost of printf's format parsing.
 std::string format_fixed(float v, int w, int d) {
   if (!std::isfinite(v)) return stars(w);
-  std::string s;
-  if (!exact_fixed(v, d, s)) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", d, static_cast<double>(v));
-    s = buf;
-  }
+  char buf[64];
+  auto end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, d).ptr;
+  std::string s(buf, end);
   if (d == 0) s += '.';
   return right_justify(fit_leading_zero(s, w), w);
 }
@@ -353,15 +263,12 @@ std::string format_exp(float v, int w, int d) {
   std::string sign = (v < 0.0f || std::signbit(v)) && v != 0.0f ? "-" : "";
   std::string digits(static_cast<size_t>(d), '0');
   int exponent = 0;
-  int first = 0;
-  if (v != 0.0f && exact_significant(v, d, digits, first)) {
-    exponent = first + 1;
-  } else if (v != 0.0f && d > 0) {
+  if (v != 0.0f && d > 0) {
     // d significant digits: the mantissa 0.ddd times ten to the exponent.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*E", d - 1, std::fabs(static_cast<double>(v)));
-    std::string b = buf;
-    size_t e = b.find('E');
+    auto end = std::to_chars(buf, buf + sizeof buf, std::fabs(v), std::chars_format::scientific, d - 1).ptr;
+    std::string b(buf, end);
+    size_t e = b.find('e');
     digits = b.substr(0, 1) + (d > 1 ? b.substr(2, e - 2) : "");
     exponent = std::atoi(b.c_str() + e + 1) + 1;
   }
