@@ -22,6 +22,7 @@
 
 #include "foil.h"
 #include "geometry/geometry.h"
+#include "free_stream/free_stream.h"
 #include "potential/potential.h"
 #include "reference_sweep.h"
 #include "results/results.h"

@@ -7,8 +7,8 @@
 #include "chart.h"
 #include "data.h"
 #include "flow_state.h"
+#include "free_stream/free_stream.h"
 #include "results/results.h"
-#include "run/run.h"
 
 namespace tarn::plot {
 

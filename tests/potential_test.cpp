@@ -7,6 +7,7 @@
 #include <cmath>
 #include <memory>
 
+#include "free_stream/free_stream.h"
 #include "potential/potential.h"
 #include "results/results.h"
 #include "run_files.h"

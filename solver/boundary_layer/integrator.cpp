@@ -1,6 +1,6 @@
 // Failure line of the adaptive Runge-Kutta integrator.
+#include "file_units.h"
 #include "layer.h"
-#include "run/run.h"
 #include "units.h"
 
 namespace tarn {

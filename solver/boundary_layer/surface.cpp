@@ -6,8 +6,8 @@
 #include <cmath>
 
 #include "boundary_layer.h"
+#include "file_units.h"
 #include "layer.h"
-#include "run/run.h"
 #include "units.h"
 
 namespace tarn {

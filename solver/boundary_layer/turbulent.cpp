@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "file_units.h"
 #include "layer.h"
-#include "run/run.h"
 #include "units.h"
 
 namespace tarn {

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <string>
 
+#include "file_units.h"
 #include "geometry.h"
 #include "mapping_steps.h"
-#include "run/run.h"
 #include "units.h"
 
 namespace tarn {

@@ -3,8 +3,8 @@
 // and the grid quantities the flow solver needs.
 #include "geometry.h"
 
+#include "file_units.h"
 #include "mapping_steps.h"
-#include "run/run.h"
 #include "units.h"
 
 namespace tarn {

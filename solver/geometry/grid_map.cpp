@@ -4,9 +4,9 @@
 // the grid-data file. Grid node i sits at circle angle phi_j, j = N + 2 - i.
 #include <cmath>
 
+#include "file_units.h"
 #include "geometry.h"
 #include "mapping_steps.h"
-#include "run/run.h"
 #include "units.h"
 
 namespace tarn {

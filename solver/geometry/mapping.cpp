@@ -8,9 +8,9 @@
 // modulus, with the first harmonic set so that the contour closes.
 #include <cmath>
 
+#include "file_units.h"
 #include "geometry.h"
 #include "mapping_steps.h"
-#include "run/run.h"
 #include "units.h"
 
 namespace tarn {

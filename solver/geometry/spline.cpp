@@ -3,9 +3,9 @@
 // writing each moment as M(j) = b(j) - a(j) M(j + 1).
 #include <cstdlib>
 
+#include "file_units.h"
 #include "geometry.h"
 #include "mapping_steps.h"
-#include "run/run.h"
 #include "units.h"
 
 namespace tarn {

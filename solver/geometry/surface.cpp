@@ -3,9 +3,9 @@
 // against arc length that the conformal mapping follows.
 #include <cmath>
 
+#include "file_units.h"
 #include "geometry.h"
 #include "mapping_steps.h"
-#include "run/run.h"
 #include "units.h"
 
 namespace tarn {

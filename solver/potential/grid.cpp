@@ -2,8 +2,8 @@
 // initial potential field.
 #include <cmath>
 
+#include "free_stream/free_stream.h"
 #include "potential.h"
-#include "run/run.h"
 
 namespace tarn {
 

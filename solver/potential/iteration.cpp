@@ -3,9 +3,10 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "file_units.h"
+#include "free_stream/free_stream.h"
 #include "potential.h"
 #include "results/results.h"
-#include "run/run.h"
 #include "units.h"
 
 namespace tarn {

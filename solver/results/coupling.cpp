@@ -10,9 +10,9 @@
 
 #include "boundary_layer/boundary_layer.h"
 #include "coupling_terms.h"
+#include "file_units.h"
 #include "potential/potential.h"
 #include "results.h"
-#include "run/run.h"
 #include "units.h"
 
 namespace tarn {

@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "coupling_terms.h"
+#include "file_units.h"
 #include "results.h"
-#include "run/run.h"
 #include "units.h"
 
 namespace tarn {

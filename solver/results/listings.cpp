@@ -3,8 +3,8 @@
 // listing, and the inviscid summary on both.
 #include "listings.h"
 
+#include "file_units.h"
 #include "potential/potential.h"
-#include "run/run.h"
 #include "units.h"
 #include "wave_drag/wave_drag.h"
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "boundary_layer/boundary_layer.h"
+#include "free_stream/free_stream.h"
 #include "geometry/geometry.h"
 #include "potential/potential.h"
 #include "results/results.h"
@@ -37,7 +38,6 @@ const Layout kStatusRecord("(I5)");
 
 constexpr float kDefaultDelta1 = 0.1309f;
 constexpr float kDefaultCH = 0.26f;
-constexpr float kSmallestMach = 1.0e-11f;
 constexpr int kStatusNormalEnd = 4;
 constexpr size_t kMaxRunName = 8;
 const std::string kBlankLine(50, ' ');
@@ -289,25 +289,6 @@ void form_ep_weights(FlowState& fs) {
   p.EP2 = p.EP + 2.0f;
   p.EP21 = 2.0f * (1.0f + p.EP);
 }
-
-void form_gas_constants(FlowState& fs) {
-  Gas& g = fs.gas;
-  fs.run.NFIELD = 0;
-  g.EM = std::max(g.EM, kSmallestMach);
-  g.EMPREV = g.EM;
-  float em2 = g.EM * g.EM;
-  g.G1 = kGammaTerm;
-  g.A0 = 1.0f / em2 + g.G1;
-  g.CPF = 2.0f / (kGamma * em2);
-  g.A2 = g.G1 * em2;
-  g.A1 = 1.0f + g.A2;
-  g.A2CPF = 1.0f / (g.A2 * g.CPF);
-  g.BETA = std::sqrt(1.0f - em2);
-  g.QSTAR2 = critical_speed_squared(g);
-  fs.run.MACHCHANGED = 1;
-}
-
-float critical_speed_squared(const Gas& gas) { return gas.A0 * 5.0f / 6.0f; }
 
 void run_tarn(FlowState& fs) { run_tarn(fs, ask_run_name()); }
 

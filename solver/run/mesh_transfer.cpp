@@ -7,6 +7,7 @@
 #include <cmath>
 #include <string>
 
+#include "free_stream/free_stream.h"
 #include "potential/potential.h"
 #include "run.h"
 #include "run_stop.h"

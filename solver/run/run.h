@@ -1,25 +1,14 @@
-// Run control: the solver's main sequence, the names file, the flow-field
-// dump, incidence updates and the transfer between coarse and fine mesh.
+// Run control, on top of the subsystems: the solver's main sequence, the
+// names file, the flow-field dump and the transfer between coarse and fine
+// mesh.
 #pragma once
 
 #include <string>
 
+#include "file_units.h"
 #include "flow_state.h"
 
 namespace tarn {
-
-// File units of a run.
-constexpr int kListing = 3;          // results listing
-constexpr int kBrief = 4;            // second listing
-constexpr int kNames = 7;            // names file
-constexpr int kHistory = 8;          // iteration history
-constexpr int kCouplingHistory = 9;  // coupling history
-constexpr int kDumpIn = 10;          // flow-field dump to continue from
-constexpr int kDumpOut = 11;         // flow-field dump to write
-constexpr int kCoefficients = 12;    // coefficient-record file NAME.SEP
-constexpr int kRunData = 14;         // run-data file
-constexpr int kAerofoil = 17;        // aerofoil data file
-constexpr int kGridData = 19;        // grid-data file
 
 // The smallest mesh the difference stencils support: the surface curvature
 // reaches two points either side along the surface, and the wake curvature
@@ -53,18 +42,8 @@ std::string run_name_refusal(const std::string& name);
 // The two banner lines and the blank line that open the console dialogue.
 void write_banner();
 
-// Gas constants for the present EM (raised to 1.0E-11 when smaller), the
-// critical speed squared included.
-void form_gas_constants(FlowState& fs);
-// Critical speed squared, (2/(gamma + 1)) times the stagnation speed of sound squared.
-float critical_speed_squared(const Gas& gas);
+// Weights of the artificial viscosity for the present EP.
 void form_ep_weights(FlowState& fs);
-
-// Angle tables and far field.
-float angle(float y, float x);
-void incidence_update(FlowState& fs);
-void table_completion(FlowState& fs);
-void far_field_refresh(FlowState& fs);
 
 // Mesh transfer.
 void refine_mesh(FlowState& fs);

@@ -22,7 +22,7 @@
 #include <cmath>
 #include <utility>
 
-#include "run/run.h"
+#include "file_units.h"
 #include "units.h"
 
 namespace tarn {

@@ -3,7 +3,7 @@
 // their form; the far-field vortex shape follows the tables and beta.
 #include <cmath>
 
-#include "run.h"
+#include "free_stream.h"
 
 namespace tarn {
 
