@@ -1,12 +1,16 @@
-// One point of a study: how a try of the run is judged and what it leaves
-// in the point folder. Private to this folder.
+// One point of a study: how a try of the run is judged, what it leaves in
+// the point folder, which try follows, and the start from a neighbouring
+// point. Private to this folder.
 #pragma once
 
 #include <cmath>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "files.h"
 #include "flow_state.h"
+#include "prep.h"
 
 namespace tarn::sweep {
 
@@ -40,5 +44,88 @@ std::string verdict_of(const std::string& try_status);
 // surface.csv and wake.csv of a finished run, from its flow state.
 void write_surface_table(const FlowState& fs, const std::string& path);
 void write_wake_table(const FlowState& fs, const std::string& path);
+
+// One try of a point: an ordinary run with its own run files.
+struct TryRecord {
+  int number = 0;
+  Json changes;  // what differs from the point's own answers
+  Judgement judgement;
+  double seconds = 0.0;
+  std::string folder;  // where its files are at the end
+};
+
+// The point folder (point_folder.cpp): the try running has its files in the
+// folder itself, earlier tries in try1/, try2/, ...
+
+// Files of a try in the point folder: those named after the run (its run
+// files, listings and dumps), and the tables and console written beside them.
+struct TryFiles {
+  std::string name, aerofoil;
+  bool operator()(const std::filesystem::path& file) const;
+};
+std::string try_folder(int n);
+// Leaves the current point folder as planned: what an interrupted earlier
+// attempt left is removed.
+void clear_point_folder(const TryFiles& of_try);
+void move_try_files(const std::filesystem::path& from, const std::filesystem::path& to, const TryFiles& of_try);
+// Puts the best try's files in the point folder and the last try's into its
+// own try folder.
+void keep_best_in_place(std::vector<TryRecord>& tries, size_t best, const TryFiles& of_try);
+
+// The solver's console goes to console.txt while a try runs.
+class ConsoleToFile {
+ public:
+  ConsoleToFile();
+  ~ConsoleToFile();
+  ConsoleToFile(const ConsoleToFile&) = delete;
+  ConsoleToFile& operator=(const ConsoleToFile&) = delete;
+
+ private:
+  int saved_;
+};
+
+// The retry policy (retry.cpp): from the verdicts of the tries so far to the
+// next try.
+enum class NextTry {
+  kContinue,   // the last try again from the flow field it dumped
+  kSafer,      // a new run with the next safer numerics
+  kNeighbour,  // a start from a converged neighbour (rescue.cpp)
+  kNone,       // the tries end
+};
+// Where the retries stand.
+struct Retries {
+  RunAnswers base;  // the point's own answers
+  RunAnswers last;  // those of the last try
+  size_t rung = 0;  // safer numerics used so far
+};
+// What follows `tries`, whose last has just ended; `dumped` when it dumped
+// its flow field.
+NextTry next_try(const Retries& r, const std::vector<TryRecord>& tries, bool dumped);
+// The answers of a try of kind kContinue or kSafer after `last`, with what
+// they change; r moves on to them.
+RunAnswers retry_answers(Retries& r, NextTry kind, const TryRecord& last, Json& changes);
+// A run of answers `from` continued from a dump copied in beside the run
+// files as `copy`: a fine stage of `nsf` sweeps and no coarse stage.
+RunAnswers continued_from(const RunAnswers& from, const std::filesystem::path& dump, const std::string& copy,
+                          int32_t nsf);
+
+// The neighbour rescue (rescue.cpp).
+
+// A point of the same study whose converged flow field may start this one.
+struct Neighbour {
+  int number = 0;
+  std::filesystem::path folder;  // absolute
+  std::string name;              // its run name
+  std::string tag;  // ending of the name its dump is copied under: NA next-lower incidence or lift, NM Mach number
+};
+// The neighbours of a point in the study folder holding it, nearest first;
+// none when the point folder is not in a study folder.
+std::vector<Neighbour> lower_neighbours(const std::string& folder, const Point& p);
+// The dump of a neighbour that converged, and the incidence it reached,
+// once its result is written (waited for while it runs).
+bool converged_dump(const Neighbour& n, std::filesystem::path& dump, float& alpha);
+// A continuation from a neighbour's dump, copied in beside the run files.
+RunAnswers from_neighbour(const RunAnswers& base, const Neighbour& n, const std::filesystem::path& dump, float alpha,
+                          Json& changes);
 
 }  // namespace tarn::sweep

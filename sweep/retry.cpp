@@ -1,0 +1,100 @@
+// The retry policy of a point: from the verdicts of its tries so far to the
+// next try. A try whose transition point was still moving ends them: that
+// cycle settles with no numerics. A try that ended with results but did not
+// converge is continued from the flow field it dumped, with its own
+// numerics and a longer fine stage, unless, itself a continuation, it came
+// too little nearer convergence. Otherwise a new run follows with safer
+// numerics; when those are spent, a start from a converged neighbour
+// (rescue.cpp).
+#include <algorithm>
+
+#include "point.h"
+
+namespace tarn::sweep {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Safer numerics: the over-relaxation XS falls to these values (never
+// rising), the coarse and fine stages grow by these factors (a coarse stage
+// of at least kLeastCoarse sweeps), the coupling factors shrink by these.
+struct Safer {
+  float xs;
+  int32_t sweeps;  // factor on NSC and NSF
+  float coupling;  // factor on GVISCC and GVISCF
+};
+const Safer kSafer[] = {{1.7f, 2, 0.5f}, {1.5f, 3, 0.25f}, {1.3f, 4, 0.25f}};
+constexpr int32_t kLeastCoarse = 100;
+constexpr int32_t kContinuedSweeps = 2;  // a continuation's fine stage, in fine stages of the point
+constexpr size_t kMostTries = 12;
+// A continuation is continued again only when it brought the run at least
+// this much nearer convergence (its distance this share of the one before).
+constexpr float kProgress = 0.5f;
+
+// A new run with the safer numerics `r`.
+RunAnswers safer_run(const RunAnswers& base, const Safer& r, Json& changes) {
+  RunAnswers a = base;
+  std::vector<std::pair<const char*, float>> c = {
+      {"XS", std::min(base.XS, r.xs)},
+      {"NSC", static_cast<float>(std::max(base.NSC, kLeastCoarse) * r.sweeps)},
+      {"NSF", static_cast<float>(base.NSF * r.sweeps)}};
+  if (base.viscous == 1) {
+    c.emplace_back("GVISCC", base.GVISCC * r.coupling);
+    c.emplace_back("GVISCF", base.GVISCF * r.coupling);
+  }
+  changes = Json::object();
+  for (const auto& [name, value] : c) {
+    set_numerical_parameter(a, name, value);
+    changes[name] = number(value);
+  }
+  return a;
+}
+
+// A continuation of try `t` (run with answers `from`) from the field it
+// dumped, copied in as NAMETk.UNF.
+RunAnswers continuation(const RunAnswers& base, const RunAnswers& from, const TryRecord& t, Json& changes) {
+  RunAnswers a = continued_from(from, fs::path(t.folder) / (from.name + ".UNF"),
+                                from.name + "T" + std::to_string(t.number) + ".UNF", base.NSF * kContinuedSweeps);
+  changes = {{"continue_from_try", t.number}, {"NSC", a.NSC}, {"NSF", a.NSF}};
+  if (a.XS != base.XS) changes["XS"] = number(a.XS);
+  if (a.GVISCF != base.GVISCF) changes["GVISCF"] = number(a.GVISCF);
+  if (a.ICL == 1) {
+    // Lift targeting goes on from the incidence the try reached.
+    a.ALP = t.judgement.coefficients.at("alpha").get<float>();
+    changes["ALP"] = number(a.ALP);
+  }
+  return a;
+}
+
+}  // namespace
+
+NextTry next_try(const Retries& r, const std::vector<TryRecord>& tries, bool dumped) {
+  const TryRecord& t = tries.back();
+  if (tries.size() >= kMostTries || t.judgement.status == kConverged) return NextTry::kNone;
+  if (t.judgement.transition_moves) return NextTry::kNone;  // a switching transition settles with no numerics
+  bool continued = t.judgement.has_results && dumped;
+  bool stalled = continued && t.changes.contains("continue_from_try") &&
+                 !(t.judgement.distance <= kProgress * tries[tries.size() - 2].judgement.distance);
+  if (continued && !stalled) return NextTry::kContinue;
+  if (r.rung < std::size(kSafer)) return NextTry::kSafer;
+  return NextTry::kNeighbour;
+}
+
+RunAnswers retry_answers(Retries& r, NextTry kind, const TryRecord& last, Json& changes) {
+  r.last = kind == NextTry::kContinue ? continuation(r.base, r.last, last, changes)
+                                      : safer_run(r.base, kSafer[r.rung++], changes);
+  return r.last;
+}
+
+RunAnswers continued_from(const RunAnswers& from, const fs::path& dump, const std::string& copy, int32_t nsf) {
+  fs::copy_file(dump, copy, fs::copy_options::overwrite_existing);
+  RunAnswers a = from;
+  a.newrun = 0;
+  a.input = copy;
+  a.NSC = 0;
+  a.NSF = nsf;
+  return a;
+}
+
+}  // namespace tarn::sweep
