@@ -91,6 +91,35 @@ std::vector<std::string> lines_of(const std::string& text) {
   return lines;
 }
 
+std::vector<CsvRow> csv_rows(const std::string& path) {
+  std::vector<std::string> header;
+  std::vector<CsvRow> rows;
+  for (const std::string& line : lines_of(read_file(path))) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> fields;
+    size_t start = 0;
+    for (size_t comma; (comma = line.find(',', start)) != std::string::npos; start = comma + 1)
+      fields.push_back(line.substr(start, comma - start));
+    fields.push_back(line.substr(start));
+    if (header.empty()) {
+      header = fields;
+      continue;
+    }
+    CsvRow r;
+    for (size_t k = 0; k < header.size() && k < fields.size(); ++k) r[header[k]] = fields[k];
+    rows.push_back(r);
+  }
+  return rows;
+}
+
+std::string printed(float v, int d) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.*f", d, static_cast<double>(v));
+  return buf;
+}
+
+std::string printed(const std::string& decimal, int d) { return printed(std::stof(decimal), d); }
+
 std::string shared_dir() {
   std::string dir = TARN_SHARED_DIR;
   return file_exists(dir + "/aerofoils") ? dir : std::string();

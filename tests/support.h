@@ -2,6 +2,7 @@
 // reading their files and finding the shared reference data.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,15 @@ std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& text);
 bool file_exists(const std::string& path);
 std::vector<std::string> lines_of(const std::string& text);
+
+// Rows of a CSV table by column name (the first line that is not a comment
+// names the columns); comment lines, starting with '#', are skipped.
+using CsvRow = std::map<std::string, std::string>;
+std::vector<CsvRow> csv_rows(const std::string& path);
+
+// A value as the listings print it, with d decimals.
+std::string printed(float v, int d);
+std::string printed(const std::string& decimal, int d);
 
 // The shared reference data, or an empty string when it is not present.
 std::string shared_dir();

@@ -10,7 +10,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <thread>
@@ -26,7 +25,7 @@ namespace tarn::test {
 namespace {
 
 using Json = nlohmann::json;
-using Row = std::map<std::string, std::string>;
+using Row = CsvRow;
 
 void write_naca0012(const TempDir& d) {
   if (!file_exists(d.file("NACA0012.DAT"))) write_file(d.file("NACA0012.DAT"), naca0012_section(d.path()));
@@ -44,36 +43,6 @@ int shell(const TempDir& d, const std::string& command) {
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 
-// Rows of polar.csv by column name, comment lines skipped.
-std::vector<Row> polar(const std::string& path) {
-  std::vector<std::string> header;
-  std::vector<Row> rows;
-  for (const std::string& line : lines_of(read_file(path))) {
-    if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (size_t comma; (comma = line.find(',', start)) != std::string::npos; start = comma + 1)
-      fields.push_back(line.substr(start, comma - start));
-    fields.push_back(line.substr(start));
-    if (header.empty()) {
-      header = fields;
-      continue;
-    }
-    Row r;
-    for (size_t k = 0; k < header.size() && k < fields.size(); ++k) r[header[k]] = fields[k];
-    rows.push_back(r);
-  }
-  return rows;
-}
-
-// A value as the listings print it, with d decimals.
-std::string printed(float v, int d) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.*f", d, static_cast<double>(v));
-  return buf;
-}
-std::string printed(const std::string& decimal, int d) { return printed(std::stof(decimal), d); }
-
 std::string without_first_line(const std::string& text) { return text.substr(text.find('\n') + 1); }
 
 Json result(const TempDir& d, const std::string& point) {
@@ -84,7 +53,7 @@ TEST(Sweep, PolarMatchesSeparateSetUpAndSolverRunsToTheLastPrintedDigit) {
   TempDir d;
   ProgramResult r = sweep(d, "NACA0012.DAT --mach 0.5 --alpha 0:2:1 --grid 96 --out study");
   ASSERT_EQ(r.status, 0) << r.err;
-  std::vector<Row> rows = polar(d.file("study/polar.csv"));
+  std::vector<Row> rows = csv_rows(d.file("study/polar.csv"));
   ASSERT_EQ(rows.size(), 3u);
   for (int k = 0; k < 3; ++k) {
     Answers a;
@@ -147,7 +116,7 @@ TEST(Sweep, DivergingPointIsRetriedAndAnUnrescuablePointFailsWhileTheStudyGoesOn
   EXPECT_TRUE(lost["coefficients"].is_null());
   EXPECT_EQ(lost["tries"].back()["folder"], ".");  // the reported try's files are in the point folder
   EXPECT_TRUE(file_exists(d.file("study/points/002/P002.TIN")));
-  std::vector<Row> rows = polar(d.file("study/polar.csv"));
+  std::vector<Row> rows = csv_rows(d.file("study/polar.csv"));
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0]["tries"], std::to_string(rescued["tries"].size()));
   EXPECT_EQ(rows[1]["verdict"], "failed");
@@ -334,8 +303,8 @@ TEST(Sweep, InterruptKeepsFinishedPointsAndTheSameCommandTakesUpTheRest) {
   for (const std::string& a : args) again += a + " ";
   EXPECT_EQ(sweep(d, again).status, 0);
   EXPECT_EQ(read_file(d.file("study/points/001/result.json")), first);
-  EXPECT_EQ(polar(d.file("study/polar.csv")).size(), 4u);
-  for (const Row& row : polar(d.file("study/polar.csv"))) EXPECT_EQ(row.at("verdict"), "converged");
+  EXPECT_EQ(csv_rows(d.file("study/polar.csv")).size(), 4u);
+  for (const Row& row : csv_rows(d.file("study/polar.csv"))) EXPECT_EQ(row.at("verdict"), "converged");
   ProgramResult other = sweep(d, "NACA0012.DAT --mach 0.6 --alpha 0 --grid 96 --out study");
   EXPECT_EQ(other.status, 2);
   EXPECT_NE(other.err.find("different study"), std::string::npos);
