@@ -206,14 +206,51 @@ void PrintTo(const PeerCase& c, std::ostream* os) { *os << c.name; }
 
 class PeerViscous : public ::testing::TestWithParam<PeerCase> {};
 
-// Rows of the boundary-layer tables where the turbulent layer starts: the
-// station after "RTHETA AT TRANSITION", upper surface first.
-std::vector<float> transition_stations(const std::string& full) {
+// The transition stations of the boundary-layer tables, upper surface
+// first: x of the station after "RTHETA AT TRANSITION", and the shape factor
+// HBAR of the last laminar and the first turbulent row there.
+struct Transition {
+  float x, laminar_h, turbulent_h;
+};
+
+std::vector<Transition> transitions(const std::string& full) {
   std::vector<std::string> lines = lines_of(full);
-  std::vector<float> x;
-  for (size_t k = 0; k + 1 < lines.size(); ++k)
-    if (lines[k].find("RTHETA AT TRANSITION") != std::string::npos) x.push_back(std::stof(lines[k + 1]));
-  return x;
+  std::vector<Transition> found;
+  for (size_t k = 1; k + 1 < lines.size(); ++k) {
+    if (lines[k].find("RTHETA AT TRANSITION") == std::string::npos) continue;
+    Transition t{};
+    float x = 0.0f;
+    if (std::sscanf(lines[k - 1].c_str(), "%f %f", &x, &t.laminar_h) == 2 &&
+        std::sscanf(lines[k + 1].c_str(), "%f %f", &t.x, &t.turbulent_h) == 2)
+      found.push_back(t);
+  }
+  return found;
+}
+
+// Transition where it was given on each surface, and a laminar layer
+// (shape factor about 2.5) turning into a turbulent one (about 1.4) there,
+// in the listing, in the verdict's figures and in the polar when it has
+// the columns.
+void expect_transition_as_given(const std::string& point, const CsvRow& row, float xtu, float xtl) {
+  const std::string name = point.substr(point.size() - 3);
+  std::vector<Transition> found = transitions(read_file(point + "/P" + name + ".FUL"));
+  ASSERT_EQ(found.size(), 2u) << point;
+  const float given[] = {xtu, xtl};
+  for (int j = 0; j < 2; ++j) {
+    EXPECT_EQ(printed(found[j].x, 5), printed(given[j], 5)) << (j ? "lower" : "upper");
+    EXPECT_GT(found[j].laminar_h, 2.0f);
+    EXPECT_LT(found[j].turbulent_h, 1.8f);
+  }
+  Json figures = Json::parse(read_file(point + "/result.json"))["verdict"]["figures"];
+  const char* keys[] = {"transition_upper", "transition_lower"};
+  const char* columns[] = {"xtr_upper", "xtr_lower"};
+  for (int j = 0; j < 2; ++j) {
+    EXPECT_EQ(figures[keys[j]].size(), 2u) << keys[j];  // where it lay over the last updates: lowest, highest
+    for (const Json& x : figures[keys[j]]) EXPECT_EQ(printed(x.get<float>(), 5), printed(given[j], 5)) << keys[j];
+    if (row.count(columns[j])) {
+      EXPECT_EQ(printed(row.at(columns[j]), 5), printed(given[j], 5)) << columns[j];
+    }
+  }
 }
 
 TEST_P(PeerViscous, CoefficientsAndTransitionAgreeWithThePeerMethod) {
@@ -253,17 +290,9 @@ TEST_P(PeerViscous, CoefficientsAndTransitionAgreeWithThePeerMethod) {
                 "CDV-CDF %.5f and CDP %.5f against %.5f\n",
                 c.name, p.mach, cl, 100.0 * (cl / p.cl - 1.0), cm, cm - p.cm, cdf, 100.0 * (cdf / p.cdf - 1.0), cd,
                 100.0 * (cd / p.cd - 1.0), cdv - cdf, cdp, form);
-    // Transition where it was given, on both surfaces, in the listing and
-    // in the table when the table has the columns.
-    char folder[32];
-    std::snprintf(folder, sizeof folder, "study/points/%03d/P%03d.FUL", k + 1, k + 1);
-    std::vector<float> xtr = transition_stations(read_file(d.file(folder)));
-    ASSERT_EQ(xtr.size(), 2u);
-    for (float x : xtr) EXPECT_EQ(printed(x, 5), printed(c.xtr, 5));
-    for (const char* column : {"xtr_upper", "xtr_lower"})
-      if (row.count(column)) {
-        EXPECT_EQ(printed(row.at(column), 5), printed(c.xtr, 5)) << column;
-      }
+    char point[32];
+    std::snprintf(point, sizeof point, "study/points/%03d", k + 1);
+    expect_transition_as_given(d.file(point), row, c.xtr, c.xtr);
   }
 }
 
@@ -276,6 +305,17 @@ INSTANTIATE_TEST_SUITE_P(
                                {{0.3f, 0.4412f, 0.00805f, -0.0644f, 0.00645f},
                                 {0.5f, 0.4794f, 0.00824f, -0.0676f, 0.00629f}}}),
     [](const ::testing::TestParamInfo<PeerCase>& info) { return std::string(info.param.name); });
+
+TEST(GivenTransition, IsWhereEachSurfacesLayerTurnsTurbulent) {
+  TempDir d;
+  write_file(d.file("NACA0012.DAT"), naca0012_section(d.path()));
+  ProgramResult r = run_program("tarnsweep", d.path(), "",
+                                "NACA0012.DAT --mach 0.5 --alpha 2 --xtu 0.1 --xtl 0.3 --grid 96 --out study");
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::vector<CsvRow> rows = csv_rows(d.file("study/polar.csv"));
+  ASSERT_EQ(rows.size(), 1u);
+  expect_transition_as_given(d.file("study/points/001"), rows[0], 0.1f, 0.3f);
+}
 
 }  // namespace
 }  // namespace tarn::test
