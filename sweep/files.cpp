@@ -56,6 +56,13 @@ Json number(float v) {
   return std::strtod(decimal(v).c_str(), nullptr);
 }
 
+std::string printable(const std::string& text) {
+  std::string out;
+  for (unsigned char c : text)
+    if (c >= 0x20 && c != 0x7f) out += static_cast<char>(c);
+  return out;
+}
+
 Json read_json(const std::string& path) {
   try {
     return Json::parse(read_text(path));

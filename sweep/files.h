@@ -2,7 +2,9 @@
 // written into them. Private to this folder.
 #pragma once
 
+#include <memory>
 #include <nlohmann/json.hpp>
+#include <stdexcept>
 #include <string>
 
 #include "sweep.h"
@@ -19,12 +21,22 @@ inline const std::string kPolarCsv = "polar.csv";
 inline const std::string kPolarTxt = "polar.txt";
 inline const std::string kJobsFile = "jobs.txt";
 inline const std::string kSlurmFile = "slurm.sh";
+inline const std::string kSubmitFile = "submit.sh";
 // Names in a point folder.
 inline const std::string kPointFile = "point.json";
 inline const std::string kResultFile = "result.json";
 inline const std::string kSurfaceCsv = "surface.csv";
 inline const std::string kWakeCsv = "wake.csv";
 inline const std::string kConsoleFile = "console.txt";
+inline const std::string kFirstPassFile = "first_pass.json";  // the point's own tries, awaiting a rescue
+inline const std::string kLogFile = "point.log";              // why the point is pending, latest last
+// The lock files of a study folder and of a point folder.
+inline const std::string kStudyLock = "study.lock";
+inline const std::string kPointLock = "point.lock";
+
+// A point that runs longer than this, in seconds, is stopped and left
+// pending (a point normally takes well under a minute).
+constexpr double kPointTimeLimit = 600.0;
 
 // The verdicts of a point.
 inline const std::string kConverged = "converged";
@@ -36,11 +48,40 @@ inline const std::string kFailed = "failed";
 std::string decimal(float v);
 Json number(float v);
 
+// Text as a terminal may show it: control characters dropped.
+std::string printable(const std::string& text);
+
 // Text files are read and written by read_text and write_text of
 // text_files.h: written whole or not at all (result.json marks a finished
 // point).
 Json read_json(const std::string& path);
 void write_json(const std::string& path, const Json& j);
+
+// An exclusive lock on a folder (flock on its lock file `file`), held while
+// the object lives and by this process only (its children do not inherit
+// it). When another process holds it, throws FolderBusy naming the holder,
+// or with `wait` waits for it. `holder` says what this process does there.
+struct FolderBusy : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+class FolderLock {
+ public:
+  FolderLock(const std::string& dir, const std::string& file, const std::string& holder, bool wait);
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+// The study folder locked for a study: refused before anything is written
+// when it holds another study or other files, then made and locked.
+std::unique_ptr<FolderLock> lock_study(const Study& s, const Aerofoil& aerofoil, const std::string& dir, bool wait);
+// polar.csv and polar.txt of the study in `dir` from its finished points,
+// with the counts printed; the caller holds the study folder's lock.
+// Returns the exit status of a collect.
+int write_polar(const std::string& dir);
 
 // Point folder and run name of point n: "points/001", "P001".
 std::string point_folder(int n);

@@ -20,9 +20,10 @@ constexpr double kStepSlack = 1.0e-6;  // a range ends at its last value within 
 
 const char* const kUsage =
     "usage: tarnsweep AEROFOIL --mach LIST (--alpha LIST | --cl LIST) [--re 6e6] [--xtr X | --xtu X --xtl X]\n"
-    "                 [--inviscid] [--grid 160] [--set NAME=VALUE]... [--jobs N] [--plan-only] --out DIR\n"
-    "       tarnsweep --run-point DIR/points/NNN\n"
-    "       tarnsweep --collect DIR\n"
+    "                 [--inviscid] [--grid 160] [--set NAME=VALUE]... [--jobs N] [--plan-only] [--keep-tries]\n"
+    "                 [--wait] --out DIR\n"
+    "       tarnsweep --run-point DIR/points/NNN [--keep-tries] [--wait]\n"
+    "       tarnsweep --collect DIR [--wait]\n"
     "       tarnsweep --report DIR\n"
     "       tarnsweep --plot [FOLDER/]NAME\n";
 
@@ -49,7 +50,10 @@ its listings NAME.FUL and NAME.BRF.
 Lists: 0.5,0.6 or FROM:TO:STEP (0:6:0.5), or both mixed (0,2:8:2).
 
 Exit status: 0 every point converged; 1 some point not converged or failed;
-2 bad options, aerofoil file or study folder; 130 interrupted (Ctrl-C).)";
+2 bad options, aerofoil file or study folder (or the folder in use); 3 some
+point pending (not run yet, or its run was stopped: the same command run
+again takes it up); 130 interrupted (Ctrl-C). --run-point: 0 when the point
+finished, whatever its verdict, 3 when it could not run.)";
 
 [[noreturn]] void refuse(const std::string& message) { throw std::invalid_argument(message); }
 
@@ -102,6 +106,7 @@ struct Options {
   std::vector<std::string> set;
   double re = 6.0e6, xtr = -1.0, xtu = -1.0, xtl = -1.0;
   bool inviscid = false, plan_only = false;
+  tarn::sweep::PointOptions point;
   int grid = 160;
   int jobs = static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
 };
@@ -139,12 +144,7 @@ int study(const Options& o) {
   tarn::sweep::Aerofoil aerofoil = tarn::sweep::import_aerofoil(s.source);
   s.aerofoil = aerofoil.name;
   s.title = aerofoil.title;
-  tarn::sweep::write_plan(s, aerofoil, o.out);
-  if (o.plan_only) {
-    std::cout << tarn::sweep::points_of(s).size() << " points planned in " << o.out << " (jobs.txt, slurm.sh)\n";
-    return tarn::sweep::kSweepConverged;
-  }
-  return tarn::sweep::run_study(o.out, o.jobs);
+  return tarn::sweep::study(s, aerofoil, o.out, o.jobs, o.plan_only, o.point);
 }
 
 }  // namespace
@@ -170,7 +170,9 @@ int main(int argc, char** argv) {
                  "GVISCF, NVISCF, DD21, DD22, EP, QCP");
   app.add_option("--jobs", o.jobs, "Points run at once (default: the number of cores)");
   app.add_option("--out", o.out, "Study folder");
-  app.add_flag("--plan-only", o.plan_only, "Write the study folder, jobs.txt and slurm.sh, run nothing");
+  app.add_flag("--plan-only", o.plan_only, "Write the study folder, jobs.txt, slurm.sh and submit.sh, run nothing");
+  app.add_flag("--keep-tries", o.point.keep_tries, "Keep the files of every try (by default only of points not converged)");
+  app.add_flag("--wait", o.point.wait, "Wait for a study or point folder in use by another process instead of refusing");
   auto* point = app.add_option("--run-point", o.run_point, "Run one point folder of a study");
   app.add_option("--collect", o.collect, "Write the polar of a study from its finished points");
   app.add_option("--report", o.report, "Draw the plots and the report of a study again from its files");
@@ -178,8 +180,9 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
     if (!o.run_point.empty() || !o.collect.empty()) {
-      if (argc != 3) refuse("--run-point and --collect take a folder and no other option");
-      return *point ? tarn::sweep::run_point(o.run_point) : tarn::sweep::collect(o.collect);
+      int flags = (o.point.wait ? 1 : 0) + (o.point.keep_tries && *point ? 1 : 0);
+      if (argc != 3 + flags) refuse("--run-point takes a folder, --keep-tries and --wait; --collect a folder and --wait");
+      return *point ? tarn::sweep::run_point(o.run_point, o.point) : tarn::sweep::collect(o.collect, o.point.wait);
     }
     if (!o.report.empty() || !o.plot.empty()) {
       if (argc != 3) refuse("--report and --plot take a folder or a run name and no other option");

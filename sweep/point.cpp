@@ -7,6 +7,8 @@
 // folder itself.
 #include "point.h"
 
+#include <unistd.h>
+
 #include <chrono>
 #include <filesystem>
 #include <iostream>
@@ -65,6 +67,16 @@ size_t best_try(const std::vector<TryRecord>& tries) {
   return best;
 }
 
+Json try_json(const TryRecord& t) {
+  return {{"try", t.number},
+          {"changes", t.changes},
+          {"status", t.judgement.status},
+          {"reason", t.judgement.reason},
+          {"figures", t.judgement.figures},
+          {"seconds", t.seconds},
+          {"folder", t.kept ? Json(t.folder) : Json(nullptr)}};
+}
+
 Json result_json(const Study& s, const Point& p, const std::vector<TryRecord>& tries, size_t best, double seconds) {
   const Judgement& chosen = tries[best].judgement;
   Json conditions = {{"mach", number(p.mach)},
@@ -76,14 +88,7 @@ Json result_json(const Study& s, const Point& p, const std::vector<TryRecord>& t
                      {"viscous", s.viscous},
                      {"grid", s.grid}};
   Json list = Json::array();
-  for (const TryRecord& t : tries)
-    list.push_back({{"try", t.number},
-                    {"changes", t.changes},
-                    {"status", t.judgement.status},
-                    {"reason", t.judgement.reason},
-                    {"figures", t.judgement.figures},
-                    {"seconds", t.seconds},
-                    {"folder", t.folder}});
+  for (const TryRecord& t : tries) list.push_back(try_json(t));
   Json j;
   j["point"] = p.number;
   j["conditions"] = conditions;
@@ -95,77 +100,177 @@ Json result_json(const Study& s, const Point& p, const std::vector<TryRecord>& t
   return j;
 }
 
-// Runs the point's tries in the current folder; the answers of the first
-// are the point's own.
-std::vector<TryRecord> run_tries(const RunAnswers& base, const TryFiles& of_try,
-                                 const std::vector<Neighbour>& neighbours) {
+// The point's own tries as the first pass leaves them for the rescue: every
+// try with all that the choice of the best one rests on.
+Json first_pass_json(const std::vector<TryRecord>& tries, double seconds) {
+  Json list = Json::array();
+  for (const TryRecord& t : tries) {
+    Json j = try_json(t);
+    j["coefficients"] = t.judgement.coefficients;
+    j["has_results"] = t.judgement.has_results;
+    j["distance"] = number(t.judgement.distance);
+    j["transition_moves"] = t.judgement.transition_moves;
+    list.push_back(j);
+  }
+  return {{"tries", list}, {"seconds", seconds}};
+}
+
+std::vector<TryRecord> first_pass_tries(const Json& j) {
   std::vector<TryRecord> tries;
-  Retries retries{base, base};
-  tries.push_back(run_try(base, 1, Json::object()));
-  size_t next = 0;
-  for (;;) {
-    NextTry kind = next_try(retries, tries, fs::exists(base.name + ".UNF"));
-    if (kind == NextTry::kNone) break;
-    const Neighbour* start = nullptr;
-    fs::path dump;
-    float alpha = 0.0f;
-    for (; kind == NextTry::kNeighbour && !start && next < neighbours.size(); ++next)
-      if (converged_dump(neighbours[next], dump, alpha)) start = &neighbours[next];
-    if (kind == NextTry::kNeighbour && !start) break;
-    TryRecord& t = tries.back();
-    t.folder = try_folder(t.number);
-    move_try_files(".", t.folder, of_try);
-    Json changes;
-    RunAnswers a;
-    if (kind == NextTry::kNeighbour)
-      a = retries.last = from_neighbour(base, *start, dump, alpha, changes);
-    else
-      a = retry_answers(retries, kind, t, changes);
-    tries.push_back(run_try(a, static_cast<int>(tries.size()) + 1, changes));
+  for (const Json& x : j.at("tries")) {
+    TryRecord t;
+    t.number = x.at("try").get<int>();
+    t.changes = x.at("changes");
+    t.judgement.status = x.at("status").get<std::string>();
+    t.judgement.reason = x.at("reason").get<std::string>();
+    t.judgement.figures = x.at("figures");
+    t.judgement.coefficients = x.at("coefficients");
+    t.judgement.has_results = x.at("has_results").get<bool>();
+    t.judgement.distance = x.at("distance").is_null() ? INFINITY : x.at("distance").get<float>();
+    t.judgement.transition_moves = x.at("transition_moves").get<bool>();
+    t.seconds = x.at("seconds").get<double>();
+    t.folder = x.at("folder").get<std::string>();
+    tries.push_back(t);
   }
   return tries;
 }
 
-}  // namespace
+// Runs tries after `tries` (whose last has just ended) in the current folder
+// as the retry policy chooses, the starts from neighbours taken in order from
+// `starts`; returns what ended them: kNone, or kNeighbour when a start from a
+// neighbour was wanted and none was left.
+NextTry run_tries(std::vector<TryRecord>& tries, Retries& retries, const TryFiles& of_try,
+                  const std::vector<Start>& starts) {
+  size_t next = 0;
+  for (;;) {
+    NextTry kind = next_try(retries, tries, tries.back().folder.empty() && fs::exists(retries.base.name + ".UNF"));
+    if (kind == NextTry::kNone || (kind == NextTry::kNeighbour && next == starts.size())) return kind;
+    put_away_last(tries, of_try);
+    Json changes;
+    RunAnswers a;
+    if (kind == NextTry::kNeighbour) {
+      const Start& s = starts[next++];
+      a = retries.last = from_neighbour(retries.base, s.neighbour, s.dump, s.alpha, changes);
+    } else {
+      a = retry_answers(retries, kind, tries.back(), changes);
+    }
+    tries.push_back(run_try(a, static_cast<int>(tries.size()) + 1, changes));
+  }
+}
 
-int run_point(const std::string& folder) {
-  auto start = Clock::now();
+std::string host_and_process() {
+  char host[256] = {};
+  gethostname(host, sizeof host - 1);
+  return "process " + std::to_string(getpid()) + " on " + host;
+}
+
+// A point folder's contents and what --run-point does with them.
+struct PointRun {
   Study s;
   Point p;
   RunAnswers base;
+  std::string folder;
+  bool keep_tries = false;
+  bool finished_now = false;  // the point's result written by this run
+};
+
+// The point's own tries (the first pass), or, when they have ended without
+// convergence, the starts from its neighbours (the second pass). Returns
+// false, with `pending` saying why, when the point is left pending.
+bool run_passes(const PointRun& r, std::vector<TryRecord>& tries, double& seconds_before, std::string& pending) {
+  TryFiles of_try{r.base.name, r.s.aerofoil};
+  std::vector<Neighbour> neighbours = lower_neighbours(r.folder, r.p);
+  if (!fs::exists(kFirstPassFile)) {
+    clear_point_folder(of_try);
+    Retries retries{r.base, r.base};
+    auto start = Clock::now();
+    tries.push_back(run_try(r.base, 1, Json::object()));
+    if (run_tries(tries, retries, of_try, {}) == NextTry::kNone || neighbours.empty()) return true;
+    put_away_last(tries, of_try);
+    seconds_before = std::chrono::duration<double>(Clock::now() - start).count();
+    write_json(kFirstPassFile, first_pass_json(tries, seconds_before));
+  } else {
+    Json first = read_json(kFirstPassFile);
+    tries = first_pass_tries(first);
+    seconds_before = first.at("seconds").get<double>();
+  }
+  std::vector<Start> starts = neighbour_starts(neighbours, pending);
+  if (!pending.empty()) return false;
+  clear_tries_after(tries.size(), of_try);
+  Retries retries = rescue_retries(r.base);
+  run_tries(tries, retries, of_try, starts);
+  return true;
+}
+
+int run_point_here(PointRun& r) {
+  auto start = Clock::now();
+  if (fs::exists(kResultFile)) {
+    std::string verdict = read_json(kResultFile).at("verdict").at("status").get<std::string>();
+    std::cout << "point " << r.p.number << ": finished already, " << verdict << '\n';
+    return kSweepConverged;
+  }
+  log_point(".", "started by " + host_and_process());
+  std::vector<TryRecord> tries;
+  double seconds_before = 0.0;
+  std::string pending;
+  if (!run_passes(r, tries, seconds_before, pending)) {
+    log_point(".", pending);
+    std::cout << "point " << r.p.number << ": pending, " << pending << '\n';
+    return kSweepPending;
+  }
+  size_t best = best_try(tries);
+  TryFiles of_try{r.base.name, r.s.aerofoil};
+  keep_best_in_place(tries, best, of_try, r.keep_tries);
+  double seconds = seconds_before + std::chrono::duration<double>(Clock::now() - start).count();
+  write_json(kResultFile, result_json(r.s, r.p, tries, best, seconds));
+  r.finished_now = true;
+  fs::remove(kFirstPassFile);
+  const std::string verdict = verdict_of(tries[best].judgement.status);
+  std::cout << "point " << r.p.number << ": " << verdict << " (" << tries.size()
+            << (tries.size() == 1 ? " try" : " tries") << ")\n";
+  return kSweepConverged;
+}
+
+}  // namespace
+
+int run_point(const std::string& folder, const PointOptions& o) {
+  PointRun r;
+  r.folder = folder;
+  r.keep_tries = o.keep_tries;
   try {
-    point_from_json(read_json((fs::path(folder) / kPointFile).string()), s, p);
+    point_from_json(read_json((fs::path(folder) / kPointFile).string()), r.s, r.p);
   } catch (const std::exception& e) {
     std::cerr << "tarnsweep: " << folder << ": " << e.what() << '\n';
     return kSweepBadInput;
   }
-  std::string problem = answers_of(s, p, base);
+  std::string problem = answers_of(r.s, r.p, r.base);
   if (!problem.empty()) {
     std::cerr << "tarnsweep: " << folder << ": " << problem << '\n';
     return kSweepBadInput;
   }
-  std::vector<Neighbour> neighbours = lower_neighbours(folder, p);
-  fs::path home = fs::current_path();
-  fs::current_path(folder);
-  if (fs::exists(kResultFile)) {
-    std::string verdict = read_json(kResultFile).at("verdict").at("status").get<std::string>();
-    std::cout << "point " << p.number << ": finished already, " << verdict << '\n';
-    fs::current_path(home);
-    return verdict == kConverged ? kSweepConverged : kSweepMissed;
+  std::unique_ptr<FolderLock> lock;
+  try {
+    lock = std::make_unique<FolderLock>(folder, kPointLock, "running the point", o.wait);
+  } catch (const std::exception& e) {
+    std::cerr << "tarnsweep: " << e.what() << '\n';
+    return kSweepPending;
   }
-  TryFiles of_try{base.name, s.aerofoil};
-  clear_point_folder(of_try);
-  std::vector<TryRecord> tries = run_tries(base, of_try, neighbours);
-  size_t best = best_try(tries);
-  keep_best_in_place(tries, best, of_try);
-  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  write_json(kResultFile, result_json(s, p, tries, best, seconds));
+  StopsLogged stops(folder, kPointTimeLimit);
+  fs::path home = fs::current_path();
+  int status = kSweepPending;
+  try {
+    fs::current_path(folder);
+    status = run_point_here(r);
+  } catch (const WriteError& e) {
+    log_point(".", std::string(e.what()) + ": " + e.reason);
+    std::cerr << "tarnsweep: " << folder << ": " << e.what() << ": " << e.reason << '\n';
+  } catch (const std::exception& e) {
+    log_point(".", e.what());
+    std::cerr << "tarnsweep: " << folder << ": " << e.what() << '\n';
+  }
   fs::current_path(home);
-  point_finished(folder);
-  const std::string verdict = verdict_of(tries[best].judgement.status);
-  std::cout << "point " << p.number << ": " << verdict << " (" << tries.size()
-            << (tries.size() == 1 ? " try" : " tries") << ")\n";
-  return verdict == kConverged ? kSweepConverged : kSweepMissed;
+  if (r.finished_now) point_finished(folder);
+  return status;
 }
 
 }  // namespace tarn::sweep

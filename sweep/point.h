@@ -51,7 +51,8 @@ struct TryRecord {
   Json changes;  // what differs from the point's own answers
   Judgement judgement;
   double seconds = 0.0;
-  std::string folder;  // where its files are at the end
+  std::string folder;  // where its files are: "." the point folder, "" the point folder while it is the last
+  bool kept = true;    // false when its files were removed (the tries of a converged point)
 };
 
 // The point folder (point_folder.cpp): the try running has its files in the
@@ -68,9 +69,33 @@ std::string try_folder(int n);
 // attempt left is removed.
 void clear_point_folder(const TryFiles& of_try);
 void move_try_files(const std::filesystem::path& from, const std::filesystem::path& to, const TryFiles& of_try);
-// Puts the best try's files in the point folder and the last try's into its
+// Moves the files of the last try, run in the point folder itself, into its
 // own try folder.
-void keep_best_in_place(std::vector<TryRecord>& tries, size_t best, const TryFiles& of_try);
+void put_away_last(std::vector<TryRecord>& tries, const TryFiles& of_try);
+// Puts the best try's files in the point folder and the others in their try
+// folders; `keep_tries` false removes the try folders of a converged point.
+void keep_best_in_place(std::vector<TryRecord>& tries, size_t best, const TryFiles& of_try, bool keep_tries);
+// Removes the files of tries after the first `kept` (a rescue that was cut
+// short) and the try files in the point folder itself.
+void clear_tries_after(size_t kept, const TryFiles& of_try);
+
+// The point's log (point.log in its folder): why it is pending, one line
+// per event, latest last; appended, never replaced.
+void log_point(const std::string& folder, const std::string& line);
+// The last line of a point's log; empty when it has none.
+std::string last_logged(const std::string& folder);
+// Why a point without a result is pending, as --collect shows it.
+std::string pending_reason(const std::string& folder);
+// While it lives, a signal that ends this process (an interrupt, a
+// termination, a hang-up, or the point's time limit, which it sets) is
+// logged in the point's log before the process ends.
+class StopsLogged {
+ public:
+  StopsLogged(const std::string& folder, double time_limit);
+  ~StopsLogged();
+  StopsLogged(const StopsLogged&) = delete;
+  StopsLogged& operator=(const StopsLogged&) = delete;
+};
 
 // The solver's console goes to console.txt while a try runs.
 class ConsoleToFile {
@@ -98,6 +123,9 @@ struct Retries {
   RunAnswers last;  // those of the last try
   size_t rung = 0;  // safer numerics used so far
 };
+// The retries of a point whose own tries have ended: only starts from
+// neighbours and their continuations are left.
+Retries rescue_retries(const RunAnswers& base);
 // What follows `tries`, whose last has just ended; `dumped` when it dumped
 // its flow field.
 NextTry next_try(const Retries& r, const std::vector<TryRecord>& tries, bool dumped);
@@ -121,9 +149,16 @@ struct Neighbour {
 // The neighbours of a point in the study folder holding it, nearest first;
 // none when the point folder is not in a study folder.
 std::vector<Neighbour> lower_neighbours(const std::string& folder, const Point& p);
-// The dump of a neighbour that converged, and the incidence it reached,
-// once its result is written (waited for while it runs).
-bool converged_dump(const Neighbour& n, std::filesystem::path& dump, float& alpha);
+// A start from a neighbour that converged on its own tries: its dump and
+// the incidence it reached.
+struct Start {
+  Neighbour neighbour;
+  std::filesystem::path dump;
+  float alpha = 0.0f;
+};
+// The starts that the neighbours offer, nearest first. None, with `waiting`
+// saying why, while the own tries of a neighbour have not ended.
+std::vector<Start> neighbour_starts(const std::vector<Neighbour>& neighbours, std::string& waiting);
 // A continuation from a neighbour's dump, copied in beside the run files.
 RunAnswers from_neighbour(const RunAnswers& base, const Neighbour& n, const std::filesystem::path& dump, float alpha,
                           Json& changes);

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <iostream>
 
-#include "files.h"
+#include "point.h"
 
 namespace tarn::sweep {
 
@@ -19,6 +19,7 @@ const char* const kUnits =
 const char* const kColumns[] = {"point", "mach", "alpha", "cl", "cm",      "cdp",  "cdf",
                                 "cdv",   "cd1",  "cd2",   "cd", "verdict", "tries"};
 constexpr size_t kVerdictColumn = 11;
+constexpr size_t kPendingShown = 10;  // pending points named with their reasons
 const char* const kCoefficients[] = {"alpha", "cl", "cm", "cdp", "cdf", "cdv", "cd1", "cd2", "cd"};
 // polar.txt: column widths and decimals (-1 for text).
 struct FixedColumn {
@@ -94,25 +95,62 @@ std::string fixed_columns(const std::vector<Row>& rows, const std::string& title
   return out;
 }
 
+// How many points have each verdict, and the pending ones.
+struct Counts {
+  int converged = 0, not_converged = 0, failed = 0;
+  std::vector<std::string> pending;  // "point N: why", in point order
+};
+
+void count(const Point& p, const Json& verdict, const std::string& folder, Counts& c) {
+  if (verdict == kConverged)
+    ++c.converged;
+  else if (verdict == kNotConverged)
+    ++c.not_converged;
+  else if (verdict == kFailed)
+    ++c.failed;
+  else
+    c.pending.push_back("point " + std::to_string(p.number) + ": " + pending_reason(folder));
+}
+
 }  // namespace
 
-int collect(const std::string& dir) {
+std::string pending_reason(const std::string& folder) {
+  if (fs::exists(fs::path(folder) / kFirstPassFile))
+    return "its own tries have ended without convergence; a start from a neighbour is to follow";
+  std::string last = last_logged(folder);
+  return last.empty() ? "not run yet" : printable(last);
+}
+
+int write_polar(const std::string& dir) {
   Study s = read_study(dir);
   std::vector<Row> rows;
-  bool all_converged = true;
+  Counts c;
   for (const Point& p : points_of(s)) {
+    std::string folder = (fs::path(dir) / p.folder).string();
     try {
-      rows.push_back(row_of(p, fs::path(dir) / p.folder / kResultFile));
+      rows.push_back(row_of(p, fs::path(folder) / kResultFile));
     } catch (const std::exception& e) {
       std::cerr << "tarnsweep: point " << p.number << ": " << e.what() << '\n';
       rows.push_back(row_of(p, fs::path()));
     }
-    all_converged = all_converged && rows.back()[kVerdictColumn] == kConverged;
+    count(p, rows.back()[kVerdictColumn], folder, c);
   }
   write_text((fs::path(dir) / kPolarCsv).string(), csv(rows));
   write_text((fs::path(dir) / kPolarTxt).string(), fixed_columns(rows, s.title));
   study_finished(dir);
-  return all_converged ? kSweepConverged : kSweepMissed;
+  std::printf("polar of %zu points in %s: %d converged, %d not converged, %d failed, %zu pending\n", rows.size(),
+              printable((fs::path(dir) / kPolarCsv).string()).c_str(), c.converged, c.not_converged, c.failed,
+              c.pending.size());
+  for (size_t k = 0; k < c.pending.size() && k < kPendingShown; ++k) std::printf("  %s\n", c.pending[k].c_str());
+  if (c.pending.size() > kPendingShown) std::printf("  ... and %zu more\n", c.pending.size() - kPendingShown);
+  if (!c.pending.empty()) return kSweepPending;
+  return c.not_converged + c.failed > 0 ? kSweepMissed : kSweepConverged;
+}
+
+int collect(const std::string& dir, bool wait) {
+  read_study(dir);
+  FolderLock lock(dir, kStudyLock, "a collect", wait);
+  return write_polar(dir);
 }
 
 }  // namespace tarn::sweep

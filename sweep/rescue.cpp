@@ -2,10 +2,10 @@
 // again from the converged flow field of a neighbouring point of the study
 // (the next-lower incidence or lift at the same Mach number, then the
 // next-lower Mach number): its shock and boundary layer lie near this
-// point's, where a start from the free stream overshoots.
-#include <chrono>
-#include <thread>
-
+// point's, where a start from the free stream overshoots. Only the
+// neighbours' own tries count, never a rescue of theirs, so that the start
+// of a point does not depend on the order in which the points ran: the
+// rescues are a second pass, after the first pass of every neighbour.
 #include "point.h"
 
 namespace tarn::sweep {
@@ -14,18 +14,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // The fine stage of a start from a neighbour is kNeighbourSweeps fine stages
 // of the point, with XS at most kNeighbourXs and the fine coupling factor
 // shrunk by kNeighbourCoupling.
 constexpr int32_t kNeighbourSweeps = 4;
 constexpr float kNeighbourXs = 1.7f;
 constexpr float kNeighbourCoupling = 0.5f;
-// A neighbour still running is waited for, this long at most, so that the
-// point's result does not hang on which of the two finished first.
-constexpr double kNeighbourWait = 300.0;
-constexpr auto kNeighbourPoll = std::chrono::milliseconds(100);
 
 float swept_value(const Point& p) { return p.lift_given ? p.cl : p.alpha; }
 
@@ -51,22 +45,29 @@ std::vector<Neighbour> lower_neighbours(const std::string& folder, const Point& 
   return n;
 }
 
-bool converged_dump(const Neighbour& n, fs::path& dump, float& alpha) {
-  fs::path result = n.folder / kResultFile;
-  auto start = Clock::now();
-  auto running = [&] { return fs::exists(n.folder / (n.name + ".NAM")) || fs::exists(n.folder / try_folder(1)); };
-  while (!fs::exists(result) && running() &&
-         std::chrono::duration<double>(Clock::now() - start).count() < kNeighbourWait)
-    std::this_thread::sleep_for(kNeighbourPoll);
-  dump = n.folder / (n.name + ".UNF");
-  try {
-    Json r = read_json(result.string());
-    if (r.at("verdict").at("status") != kConverged || !fs::exists(dump)) return false;
-    alpha = r.at("coefficients").at("alpha").get<float>();
-    return true;
-  } catch (const std::exception&) {
-    return false;
+std::vector<Start> neighbour_starts(const std::vector<Neighbour>& neighbours, std::string& waiting) {
+  std::vector<Start> starts;
+  waiting.clear();
+  for (const Neighbour& n : neighbours) {
+    fs::path result = n.folder / kResultFile, dump = n.folder / (n.name + ".UNF");
+    if (!fs::exists(result)) {
+      if (!fs::exists(n.folder / kFirstPassFile)) {
+        waiting = "waiting for point " + std::to_string(n.number) + ", whose own tries have not ended";
+        return {};
+      }
+      continue;  // not converged on its own tries
+    }
+    try {
+      Json r = read_json(result.string());
+      bool own = true;
+      for (const Json& t : r.at("tries")) own = own && !t.at("changes").contains("continue_from_point");
+      if (own && r.at("verdict").at("status") == kConverged && fs::exists(dump))
+        starts.push_back({n, dump, r.at("coefficients").at("alpha").get<float>()});
+    } catch (const std::exception&) {
+      // A result that cannot be read offers no start.
+    }
   }
+  return starts;
 }
 
 RunAnswers from_neighbour(const RunAnswers& base, const Neighbour& n, const fs::path& dump, float alpha,

@@ -81,6 +81,8 @@ NextTry next_try(const Retries& r, const std::vector<TryRecord>& tries, bool dum
   return NextTry::kNeighbour;
 }
 
+Retries rescue_retries(const RunAnswers& base) { return {base, base, std::size(kSafer)}; }
+
 RunAnswers retry_answers(Retries& r, NextTry kind, const TryRecord& last, Json& changes) {
   r.last = kind == NextTry::kContinue ? continuation(r.base, r.last, last, changes)
                                       : safer_run(r.base, kSafer[r.rung++], changes);

@@ -1,11 +1,16 @@
 // Running the points of a study on this machine: each point in its own
 // process (tarnsweep --run-point), `jobs` at a time, with a progress line.
-// Ctrl-C stops the study cleanly: no new point starts, the points running
-// are stopped, finished points keep their results, and the same command
-// run again takes up the points left.
+// The points' own tries come first; the rescues of points that did not
+// converge on their own follow as a second pass, once every neighbour's own
+// tries have ended, so that no result depends on the order the points ran.
+// Each child runs in its own process group, so that Ctrl-C at the terminal
+// reaches only the study, which stops its children itself, and ends when the
+// study ends, however it ends. A point stopped, killed or never started is
+// left pending, with the reason in its log; the same command run again
+// takes up the pending points.
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,9 +23,7 @@
 #include <iostream>
 #include <map>
 
-#include "files.h"
-
-extern char** environ;
+#include "point.h"
 
 namespace tarn::sweep {
 
@@ -30,9 +33,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr double kPointTimeLimit = 600.0;      // seconds; a point normally takes well under one
+// A point normally stops itself at its time limit; one that does not is
+// killed this long after.
+constexpr double kTimeLimitGrace = 30.0;
 constexpr long kRefreshMicroseconds = 250000;  // progress line refreshed this often
 constexpr int kLogLines = 10;                  // progress lines in a log
+constexpr int kExecFailed = 127;               // a child that could not start the program
 
 volatile sig_atomic_t g_interrupted = 0;
 
@@ -42,8 +48,7 @@ void on_alarm(int) {}
 struct Running {
   Point point;
   Clock::time_point start;
-  bool killed = false;  // stopped by the study (interrupt or time limit)
-  std::string lost;     // why a point stopped by the study failed (empty on an interrupt)
+  std::string stopped;  // why the study stopped the point (empty while it runs on)
 };
 
 struct Tally {
@@ -58,66 +63,56 @@ class Signals {
     struct sigaction a {};
     a.sa_handler = on_interrupt;
     sigemptyset(&a.sa_mask);
-    sigaction(SIGINT, &a, &old_int_);
-    sigaction(SIGTERM, &a, &old_term_);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &a, &old_[s]);
     a.sa_handler = on_alarm;
-    sigaction(SIGALRM, &a, &old_alarm_);
+    sigaction(SIGALRM, &a, &old_[SIGALRM]);
     itimerval t{{0, kRefreshMicroseconds}, {0, kRefreshMicroseconds}};
     setitimer(ITIMER_REAL, &t, nullptr);
   }
   ~Signals() {
     itimerval off{};
     setitimer(ITIMER_REAL, &off, nullptr);
-    sigaction(SIGINT, &old_int_, nullptr);
-    sigaction(SIGTERM, &old_term_, nullptr);
-    sigaction(SIGALRM, &old_alarm_, nullptr);
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGALRM}) sigaction(s, &old_[s], nullptr);
   }
 
  private:
-  struct sigaction old_int_ {
-  }, old_term_{}, old_alarm_{};
+  struct sigaction old_[NSIG] {};
 };
 
-pid_t spawn_point(const std::string& program, const fs::path& folder) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t defaults, none;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGINT);
-  sigaddset(&defaults, SIGTERM);
-  sigaddset(&defaults, SIGALRM);
-  sigemptyset(&none);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-  std::string option = "--run-point", where = folder.string();
-  char* argv[] = {const_cast<char*>(program.c_str()), option.data(), where.data(), nullptr};
-  pid_t pid = -1;
-  int error = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  return error == 0 ? pid : -1;
-}
-
-// A point whose process ended without its result (a crash, or the time
-// limit) is recorded as failed, so that the study accounts for it.
-void record_lost_point(const fs::path& folder, const Point& p, const std::string& why) {
-  Json j;
-  j["point"] = p.number;
-  j["coefficients"] = nullptr;
-  j["verdict"] = {{"status", kFailed}, {"reason", why}, {"figures", Json::object()}};
-  j["tries"] = Json::array();
-  write_json((folder / kResultFile).string(), j);
+// tarnsweep --run-point FOLDER in a new process group of its own, with no
+// terminal input or output, ended (SIGTERM) when this process ends.
+pid_t spawn_point(const std::string& program, const fs::path& folder, const PointOptions& o) {
+  std::vector<std::string> args = {program, "--run-point", folder.string()};
+  if (o.keep_tries) args.emplace_back("--keep-tries");
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t parent = getpid();
+  pid_t pid = fork();
+  if (pid == 0) {
+    setpgid(0, 0);
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(kSweepPending);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    int null = open("/dev/null", O_RDWR);
+    dup2(null, STDIN_FILENO);
+    dup2(null, STDOUT_FILENO);
+    close(null);
+    execv(argv[0], argv.data());
+    _exit(kExecFailed);
+  }
+  if (pid > 0) setpgid(pid, pid);  // from here too, so that a stop right away reaches the group
+  return pid;
 }
 
 std::string ended_how(int status) {
   if (WIFSIGNALED(status))
-    return "ended by signal " + std::to_string(WTERMSIG(status)) + " (" + strsignal(WTERMSIG(status)) + ")";
-  return "ended with status " + std::to_string(WEXITSTATUS(status)) + " and no result";
+    return "the point's process ended by signal " + std::to_string(WTERMSIG(status)) + " (" +
+           strsignal(WTERMSIG(status)) + ") before its result";
+  if (WEXITSTATUS(status) == kExecFailed) return "the point's process could not start the program";
+  return std::string();  // the point logged why itself
 }
 
 std::string clock_text(double seconds) {
@@ -138,14 +133,16 @@ class Progress {
         start_(Clock::now()) {}
 
   void show(const Tally& t, int retrying) {
-    if (!terminal_ && (t.done < logged_ + step_ || t.done == logged_)) return;
+    int ended = t.done + t.pending;
+    if (!terminal_ && (ended < logged_ + step_ || ended == logged_)) return;
     double elapsed = seconds();
     std::string left =
-        t.done > 0 ? "about " + clock_text(elapsed / t.done * (t.pending - t.done)) + " left" : "time left unknown";
-    std::fprintf(stderr, "%s%d/%d done, %d converged, %d retrying, %d failed, %s%s", terminal_ ? "\r" : "", t.done,
-                 total_, t.converged, retrying, t.failed, left.c_str(), terminal_ ? "   " : "\n");
+        t.done > 0 ? "about " + clock_text(elapsed / t.done * (total_ - ended)) + " left" : "time left unknown";
+    std::string pending = t.pending > 0 ? std::to_string(t.pending) + " pending, " : std::string();
+    std::fprintf(stderr, "%s%d/%d done, %d converged, %d retrying, %d failed, %s%s%s", terminal_ ? "\r" : "", t.done,
+                 total_, t.converged, retrying, t.failed, pending.c_str(), left.c_str(), terminal_ ? "   " : "\n");
     std::fflush(stderr);
-    logged_ = t.done;
+    logged_ = ended;
   }
   void end() {
     if (terminal_) std::fputc('\n', stderr);
@@ -171,78 +168,156 @@ void count_result(const fs::path& result, Tally& t) {
   if (verdict == kFailed) ++t.failed;
 }
 
-}  // namespace
-
-int run_study(const std::string& dir, int jobs) {
-  Study s = read_study(dir);
-  const std::string program = fs::canonical("/proc/self/exe").string();
-  std::vector<Point> pending;
-  for (const Point& p : points_of(s))
-    if (!fs::exists(fs::path(dir) / p.folder / kResultFile)) pending.push_back(p);
-
-  Tally tally;
-  tally.pending = static_cast<int>(pending.size());
-  Progress progress(tally.pending);
+// The children of a study; whatever ends the study ends them (a stop of
+// their process groups, then waiting for them).
+class Children {
+ public:
+  ~Children() {
+    for (auto& [pid, r] : running) kill(-pid, SIGTERM);
+    for (auto& [pid, r] : running) waitpid(pid, nullptr, 0);
+  }
   std::map<pid_t, Running> running;
-  size_t next = 0;
-  g_interrupted = 0;
-  {
-    Signals signals;
-    bool stopping = false;
-    for (;;) {
-      while (!g_interrupted && static_cast<int>(running.size()) < jobs && next < pending.size()) {
-        const Point& p = pending[next++];
-        pid_t pid = spawn_point(program, fs::absolute(dir) / p.folder);
-        if (pid < 0) {
-          record_lost_point(fs::path(dir) / p.folder, p, "the point's process could not be started");
-          count_result(fs::path(dir) / p.folder / kResultFile, tally);
-          continue;
-        }
-        running[pid] = Running{p, Clock::now(), false, std::string()};
-      }
-      if (running.empty()) break;
-      if (g_interrupted && !stopping) {
-        stopping = true;
-        for (auto& [pid, r] : running) {
-          r.killed = true;
-          kill(pid, SIGTERM);
-        }
-      }
+};
+
+class Scheduler {
+ public:
+  Scheduler(const std::string& dir, int jobs, const PointOptions& o, int total)
+      : dir_(dir), jobs_(jobs), options_(o), program_(fs::canonical("/proc/self/exe").string()), progress_(total) {}
+
+  // Runs the points; false when the study was interrupted.
+  bool run(const std::vector<Point>& points) {
+    size_t next = 0;
+    while (next < points.size() || !children_.running.empty()) {
+      if (g_interrupted && children_.running.empty()) return false;
+      while (!g_interrupted && static_cast<int>(children_.running.size()) < jobs_ && next < points.size())
+        if (!start(points[next], next)) break;
+      if (children_.running.empty() && next < points.size()) continue;
+      if (g_interrupted) stop_all("the study was interrupted");
       int status = 0;
       pid_t pid = waitpid(-1, &status, 0);
-      if (pid > 0) {
-        Running r = running[pid];
-        running.erase(pid);
-        fs::path folder = fs::path(dir) / r.point.folder;
-        if (!fs::exists(folder / kResultFile) && (!r.killed || !r.lost.empty()))
-          record_lost_point(folder, r.point, r.killed ? r.lost : "the point's process " + ended_how(status));
-        if (fs::exists(folder / kResultFile)) count_result(folder / kResultFile, tally);
-      } else if (errno != EINTR) {
-        break;
-      }
-      for (auto& [id, r] : running)
-        if (!r.killed && std::chrono::duration<double>(Clock::now() - r.start).count() > kPointTimeLimit) {
-          r.killed = true;
-          r.lost = "stopped after " + clock_text(kPointTimeLimit) + " without a result";
-          kill(id, SIGKILL);
-        }
-      int retrying = 0;
-      for (const auto& [id, r] : running) retrying += fs::exists(fs::path(dir) / r.point.folder / "try1") ? 1 : 0;
-      progress.show(tally, retrying);
+      if (pid > 0 && children_.running.count(pid)) ended(pid, status);
+      stop_overdue();
+      show();
     }
+    return !g_interrupted;
   }
-  progress.end();
-  int status = collect(dir);
-  int earlier = static_cast<int>(points_of(s).size()) - tally.pending;
-  std::printf("%d points run in %.1f s: %d converged, %d not converged, %d failed%s; polar in %s\n", tally.done,
-              progress.seconds(), tally.converged, tally.done - tally.converged - tally.failed, tally.failed,
-              earlier > 0 ? (" (" + std::to_string(earlier) + " finished before)").c_str() : "",
-              (fs::path(dir) / kPolarCsv).string().c_str());
-  if (g_interrupted) {
-    std::printf("interrupted: %d points left; the same command run again takes them up\n", tally.pending - tally.done);
+  const Tally& tally() const { return tally_; }
+  Progress& progress() { return progress_; }
+
+ private:
+  fs::path folder(const Point& p) const { return fs::path(dir_) / p.folder; }
+
+  // Starts a point; false when no process can be started now (it is then
+  // tried again once a running point ends, or left pending when none runs).
+  bool start(const Point& p, size_t& next) {
+    pid_t pid = spawn_point(program_, fs::absolute(folder(p)), options_);
+    if (pid < 0) {
+      if (!children_.running.empty()) return false;
+      log_point(folder(p).string(), std::string("the point's process could not be started: ") + std::strerror(errno));
+      ++tally_.pending;
+      ++next;
+      return true;
+    }
+    children_.running[pid] = Running{p, Clock::now(), std::string()};
+    ++next;
+    return true;
+  }
+
+  void ended(pid_t pid, int status) {
+    Running r = children_.running[pid];
+    children_.running.erase(pid);
+    fs::path result = folder(r.point) / kResultFile;
+    if (fs::exists(result)) {
+      count_result(result, tally_);
+      return;
+    }
+    if (fs::exists(folder(r.point) / kFirstPassFile) && WIFEXITED(status) && WEXITSTATUS(status) == 0) return;
+    std::string why = !r.stopped.empty() ? r.stopped : ended_how(status);
+    if (!why.empty()) log_point(folder(r.point).string(), why);
+    ++tally_.pending;
+  }
+
+  void stop_all(const std::string& why) {
+    for (auto& [pid, r] : children_.running)
+      if (r.stopped.empty()) {
+        r.stopped = "stopped before its result: " + why;
+        kill(-pid, SIGTERM);
+      }
+  }
+
+  void stop_overdue() {
+    for (auto& [pid, r] : children_.running)
+      if (r.stopped.empty() &&
+          std::chrono::duration<double>(Clock::now() - r.start).count() > kPointTimeLimit + kTimeLimitGrace) {
+        r.stopped = "stopped after " + clock_text(kPointTimeLimit) + " without a result (the time limit of a point)";
+        kill(-pid, SIGKILL);
+      }
+  }
+
+  void show() {
+    int retrying = 0;
+    for (const auto& [id, r] : children_.running) retrying += fs::exists(folder(r.point) / try_folder(1)) ? 1 : 0;
+    progress_.show(tally_, retrying);
+  }
+
+  std::string dir_;
+  int jobs_;
+  PointOptions options_;
+  std::string program_;
+  Progress progress_;
+  Tally tally_;
+  Children children_;
+};
+
+// The points of a study that have no result: those whose own tries are to
+// run (first pass), or those awaiting their rescue (second pass).
+std::vector<Point> points_to_run(const Study& s, const std::string& dir, bool second_pass) {
+  std::vector<Point> points;
+  for (const Point& p : points_of(s)) {
+    fs::path folder = fs::path(dir) / p.folder;
+    if (!fs::exists(folder / kResultFile) && fs::exists(folder / kFirstPassFile) == second_pass) points.push_back(p);
+  }
+  return points;
+}
+
+int run_points(const std::string& dir, int jobs, const PointOptions& o) {
+  Study s = read_study(dir);
+  std::vector<Point> first = points_to_run(s, dir, false);
+  int total = static_cast<int>(first.size() + points_to_run(s, dir, true).size());
+  g_interrupted = 0;
+  Scheduler scheduler(dir, jobs, o, total);
+  bool whole = false;
+  {
+    Signals signals;
+    whole = scheduler.run(first) && scheduler.run(points_to_run(s, dir, true));
+  }
+  scheduler.progress().end();
+  const Tally& t = scheduler.tally();
+  int earlier = static_cast<int>(points_of(s).size()) - total;
+  std::printf("%d points run in %.1f s: %d converged, %d not converged, %d failed%s%s\n", t.done,
+              scheduler.progress().seconds(), t.converged, t.done - t.converged - t.failed, t.failed,
+              t.pending > 0 ? (", " + std::to_string(t.pending) + " pending").c_str() : "",
+              earlier > 0 ? (" (" + std::to_string(earlier) + " finished before)").c_str() : "");
+  int status = write_polar(dir);
+  if (!whole) {
+    std::printf("interrupted: the same command run again takes up the points left\n");
     return kSweepInterrupted;
   }
   return status;
+}
+
+}  // namespace
+
+int study(const Study& s, const Aerofoil& aerofoil, const std::string& dir, int jobs, bool plan_only,
+          const PointOptions& o) {
+  std::unique_ptr<FolderLock> lock = lock_study(s, aerofoil, dir, o.wait);
+  write_plan(s, aerofoil, dir, o);
+  if (plan_only) {
+    std::cout << points_of(s).size() << " points planned in " << dir << " (" << kJobsFile << ", " << kSlurmFile
+              << ")\n";
+    return kSweepConverged;
+  }
+  return run_points(dir, jobs, o);
 }
 
 }  // namespace tarn::sweep

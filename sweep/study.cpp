@@ -3,6 +3,7 @@
 // the job lists for running the points elsewhere.
 #include <cmath>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 
 #include "files.h"
@@ -47,52 +48,124 @@ std::string condition_problem(const Study& s, const Point& p) {
   return std::string();
 }
 
-// A word for the shell, quoted.
-std::string quoted(const std::string& word) {
+// A word for the shell, quoted: one word and one line whatever it holds
+// (control characters are refused before).
+std::string shell_word(const std::string& word) {
   std::string q = "'";
   for (char c : word) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return q + "'";
 }
 
-std::string jobs_text(const Study& s, const std::string& dir, const std::string& program) {
+bool has_control_character(const std::string& text) {
+  for (unsigned char c : text)
+    if (c < 0x20 || c == 0x7f) return true;
+  return false;
+}
+
+// Tasks of a Slurm job array that submit.sh submits at most at once: a
+// default Slurm takes array indices up to 1000.
+constexpr size_t kArrayTasks = 1000;
+constexpr int kSlurmMarginMinutes = 1;  // a task's time limit beyond the point's own
+
+std::string jobs_text(const Study& s, const std::string& folder, const std::string& program, const PointOptions& o) {
   std::string text;
   for (const Point& p : points_of(s))
-    text += quoted(program) + " --run-point " + quoted((fs::absolute(dir) / p.folder).string()) + "\n";
+    text += shell_word(program) + " --run-point " + shell_word(folder + "/" + p.folder) +
+            (o.keep_tries ? " --keep-tries" : "") + "\n";
   return text;
 }
 
-std::string slurm_text(const Study& s, const std::string& dir) {
-  std::string folder = fs::absolute(dir).string();
+std::string slurm_text(const std::string& folder, size_t points) {
   return "#!/bin/bash\n"
-         "# One point of the study per task of a job array: task N runs line N of\n"
-         "# jobs.txt. Submit with: sbatch " +
-         folder + "/" + kSlurmFile +
-         "\n"
+         "# One point of the study per task of a job array: task N runs line\n"
+         "# OFFSET + N of jobs.txt, OFFSET being the argument (0 when none given).\n"
+         "# submit.sh submits every point, then the rescues (see there).\n"
          "#SBATCH --job-name=tarnsweep\n"
          "#SBATCH --array=1-" +
-         std::to_string(points_of(s).size()) +
+         std::to_string(std::min(points, kArrayTasks)) +
          "\n"
          "#SBATCH --ntasks=1\n"
-         "#SBATCH --output=" +
-         folder +
-         "/points/slurm-%a.out\n"
+         "#SBATCH --time=" +
+         std::to_string(static_cast<int>(kPointTimeLimit / 60.0) + kSlurmMarginMinutes) +
+         "\n"
          "set -euo pipefail\n"
-         "line=$(sed -n \"${SLURM_ARRAY_TASK_ID}p\" " +
-         quoted(folder + "/" + kJobsFile) +
-         ")\n"
-         "[ -n \"$line\" ] || { echo \"no line $SLURM_ARRAY_TASK_ID in jobs.txt\" >&2; exit 2; }\n"
+         "jobs=" +
+         shell_word(folder + "/" + kJobsFile) +
+         "\n"
+         "task=$(( ${1:-0} + SLURM_ARRAY_TASK_ID ))\n"
+         "line=$(sed -n \"${task}p\" \"$jobs\")\n"
+         "[ -n \"$line\" ] || { echo \"no line $task in $jobs\" >&2; exit 2; }\n"
          "exec bash -c \"$line\"\n";
+}
+
+// A file name for Slurm's --output, whose % starts a pattern.
+std::string slurm_name(const std::string& path) {
+  std::string name;
+  for (char c : path) name += c == '%' ? std::string("%%") : std::string(1, c);
+  return name;
+}
+
+std::string submit_text(const std::string& folder, size_t points, const std::string& program) {
+  std::string collect = shell_word(program) + " --collect " + shell_word(folder);
+  return "#!/bin/bash\n"
+         "# Submits the study to Slurm: every point in job arrays of at most MAX\n"
+         "# tasks (the cluster's MaxArraySize less one; 1000 when not given), then\n"
+         "# the same arrays again for the rescues of points that did not converge\n"
+         "# on their own tries, after every task of the first (afterany).\n"
+         "# Usage: bash submit.sh [MAX]\n"
+         "set -euo pipefail\n"
+         "dir=" +
+         shell_word(folder) +
+         "\n"
+         "points=" +
+         std::to_string(points) +
+         "\n"
+         "max=${1:-" +
+         std::to_string(kArrayTasks) +
+         "}\n"
+         "out=" +
+         shell_word(slurm_name(folder + "/" + kPointsFolder + "/slurm-")) +
+         "'%A_%a.out'\n"
+         "arrays() {  # after\n"
+         "  local ids=\"\" offset count id\n"
+         "  for ((offset = 0; offset < points; offset += max)); do\n"
+         "    count=$(( points - offset < max ? points - offset : max ))\n"
+         "    id=$(sbatch --parsable --array=1-\"$count\" --output=\"$out\" ${1:+--dependency=\"$1\"} "
+         "\"$dir/slurm.sh\" \"$offset\")\n"
+         "    ids=\"$ids:${id%%;*}\"\n"
+         "  done\n"
+         "  echo \"$ids\"\n"
+         "}\n"
+         "first=$(arrays \"\")\n"
+         "second=$(arrays \"afterany$first\")\n"
+         "echo \"points: jobs ${first#:}; rescues: jobs ${second#:}\"\n"
+         "collect=" + shell_word(collect) +
+         "\n"
+         "printf 'collect when they have ended: sbatch --dependency=afterany%s --wrap=%q\\n' \"$second\" "
+         "\"$collect\"\n";
 }
 
 std::string self_program() { return fs::canonical("/proc/self/exe").string(); }
 
+// Nothing in the folder but its lock file.
+bool is_empty_but_lock(const std::string& dir) {
+  for (const auto& e : fs::directory_iterator(dir))
+    if (e.path().filename() != kStudyLock) return false;
+  return true;
+}
+
 // A study folder may be new, empty, or hold the same study (which is then
-// taken up where it was left).
+// taken up where it was left). Its path becomes words of the plans, which
+// hold no control characters.
 void check_folder(const Study& s, const std::string& dir, const std::string& aerofoil_text) {
+  for (const std::string& path : {fs::absolute(dir).string(), self_program()})
+    if (has_control_character(path))
+      throw std::runtime_error("the path " + printable(path) +
+                               " holds a control character (a newline, a tab, ...): give another");
   if (!fs::exists(dir)) return;
   if (!fs::is_directory(dir)) throw std::runtime_error(dir + " exists and is not a folder");
   if (!fs::exists(fs::path(dir) / kStudyFile)) {
-    if (fs::is_empty(dir)) return;
+    if (is_empty_but_lock(dir)) return;
     throw std::runtime_error(dir + " holds other files and no study; give a new or empty folder");
   }
   Json asked = study_json(s), held = read_json((fs::path(dir) / kStudyFile).string());
@@ -151,7 +224,13 @@ std::string answers_of(const Study& s, const Point& p, RunAnswers& a) {
   return std::string();
 }
 
-void write_plan(const Study& s, const Aerofoil& aerofoil, const std::string& dir) {
+std::unique_ptr<FolderLock> lock_study(const Study& s, const Aerofoil& aerofoil, const std::string& dir, bool wait) {
+  check_folder(s, dir, aerofoil.text);
+  fs::create_directories(dir);
+  return std::make_unique<FolderLock>(dir, kStudyLock, "a study", wait);
+}
+
+void write_plan(const Study& s, const Aerofoil& aerofoil, const std::string& dir, const PointOptions& o) {
   for (const Point& p : points_of(s)) {
     RunAnswers a;
     std::string problem = answers_of(s, p, a);
@@ -169,9 +248,13 @@ void write_plan(const Study& s, const Aerofoil& aerofoil, const std::string& dir
     write_text((folder / s.aerofoil).string(), aerofoil_text);
     write_json((folder / kPointFile).string(), point_json(s, p));
   }
-  write_text((fs::path(dir) / kJobsFile).string(), jobs_text(s, dir, self_program()));
-  write_text((fs::path(dir) / kSlurmFile).string(), slurm_text(s, dir));
-  fs::permissions(fs::path(dir) / kSlurmFile, fs::perms::owner_exec | fs::perms::group_exec, fs::perm_options::add);
+  std::string folder = fs::absolute(dir).lexically_normal().string();
+  size_t points = points_of(s).size();
+  write_text((fs::path(dir) / kJobsFile).string(), jobs_text(s, folder, self_program(), o));
+  write_text((fs::path(dir) / kSlurmFile).string(), slurm_text(folder, points));
+  write_text((fs::path(dir) / kSubmitFile).string(), submit_text(folder, points, self_program()));
+  for (const std::string& script : {kSlurmFile, kSubmitFile})
+    fs::permissions(fs::path(dir) / script, fs::perms::owner_exec | fs::perms::group_exec, fs::perm_options::add);
 }
 
 Study read_study(const std::string& dir) {

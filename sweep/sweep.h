@@ -13,10 +13,14 @@
 namespace tarn::sweep {
 
 // Exit statuses of tarnsweep (a study, --run-point and --collect alike).
+// --run-point: 0 when the point has finished (whatever its verdict) or its
+// own tries have ended and it awaits its rescue, kSweepPending when it could
+// not run.
 enum SweepStatus : int {
   kSweepConverged = 0,  // every point converged
-  kSweepMissed = 1,     // some point not converged, failed or (--collect) not yet run
-  kSweepBadInput = 2,   // options, aerofoil file or study folder refused
+  kSweepMissed = 1,     // some point not converged or failed
+  kSweepBadInput = 2,   // options, aerofoil file or study folder refused (or in use)
+  kSweepPending = 3,    // some point has no result yet: not run, or its run was stopped
   kSweepInterrupted = 130,
 };
 
@@ -51,6 +55,14 @@ std::vector<Point> points_of(const Study& s);
 // included; an empty string, or why an answer is refused.
 std::string answers_of(const Study& s, const Point& p, RunAnswers& a);
 
+// How points are run: `wait` waits for a folder that another process holds
+// instead of refusing it; `keep_tries` keeps the files of every try, not only
+// those of points that did not converge.
+struct PointOptions {
+  bool wait = false;
+  bool keep_tries = false;
+};
+
 // An aerofoil as a study holds it: an aerofoil data file under an 8.3 name.
 struct Aerofoil {
   std::string name;   // "NACA0012.DAT"
@@ -66,17 +78,23 @@ Aerofoil import_aerofoil(const std::string& source);
 // point.json, jobs.txt and slurm.sh. A folder already holding the same study
 // is kept as it is, finished points included; another study's folder, or a
 // folder of other files, is refused (std::runtime_error).
-void write_plan(const Study& s, const Aerofoil& aerofoil, const std::string& dir);
+void write_plan(const Study& s, const Aerofoil& aerofoil, const std::string& dir, const PointOptions& o);
 Study read_study(const std::string& dir);
 
-// Runs the points of the study folder that have no result yet, `jobs` at a
-// time, with a progress line; then writes the polar. Returns the exit
-// status; throws std::runtime_error when the folder holds no study.
-int run_study(const std::string& dir, int jobs);
-// Runs one point in this process, with its retries, and writes its results.
-int run_point(const std::string& folder);
-// polar.csv and polar.txt from the finished points. As run_study.
-int collect(const std::string& dir);
+// A study: its folder locked for the whole of it (refused at once when
+// another process holds it, unless o.wait), its plan written, and unless
+// `plan_only` its points without a result run `jobs` at a time, with a
+// progress line, then its polar written. Returns the exit status.
+int study(const Study& s, const Aerofoil& aerofoil, const std::string& dir, int jobs, bool plan_only,
+          const PointOptions& o);
+// Runs one point in this process under its folder's lock: its own tries, or
+// when those have ended without convergence, the starts from its
+// neighbours; writes its results, or logs why it is left pending.
+int run_point(const std::string& folder, const PointOptions& o);
+// polar.csv and polar.txt from the finished points, under the study folder's
+// lock; prints the counts. Returns the exit status; throws
+// std::runtime_error when the folder holds no study.
+int collect(const std::string& dir, bool wait);
 
 // Where the plots are drawn: after a point has written its results, and
 // after the polar of a study has been written.

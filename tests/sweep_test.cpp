@@ -102,7 +102,7 @@ TEST(Sweep, PlannedStudyRunByParallelOrBySlurmTasksGivesTheDirectPolar) {
 
 TEST(Sweep, DivergingPointIsRetriedAndAnUnrescuablePointFailsWhileTheStudyGoesOn) {
   TempDir d;
-  ProgramResult r = sweep(d, "NACA0012.DAT --mach 0.6,0.95 --alpha 2 --grid 96 --set XS=2 --out study");
+  ProgramResult r = sweep(d, "NACA0012.DAT --mach 0.6,0.95 --alpha 2 --grid 96 --set XS=2 --keep-tries --out study");
   EXPECT_EQ(r.status, 1) << r.err;
   Json rescued = result(d, "001"), lost = result(d, "002");
   ASSERT_GE(rescued["tries"].size(), 2u);
@@ -132,6 +132,9 @@ TEST(Sweep, PointWhoseOwnTriesFailStartsFromItsConvergedNeighbourByAnOrdinaryRun
   Json rescued = result(d, "002");
   ASSERT_EQ(rescued["verdict"]["status"], "converged");
   EXPECT_EQ(rescued["tries"].back()["changes"]["continue_from_point"], 1);
+  // Only the reported try's files are kept of a point that converged.
+  EXPECT_TRUE(rescued["tries"][0]["folder"].is_null());
+  EXPECT_FALSE(file_exists(d.file("study/points/002/try1")));
   std::string folder = d.file("study/points/002");
   EXPECT_EQ(read_file(folder + "/P002NA.UNF"), read_file(d.file("study/points/001/P001.UNF")));
   std::string listing = read_file(folder + "/P002.BRF");
