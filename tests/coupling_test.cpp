@@ -245,6 +245,56 @@ TEST(LiftTargeting, RequiredLiftIsReachedByMovingTheIncidence) {
   std::printf("lift targeting: CL %.5f for CLC %.3f at %.4f degrees\n", sum.cl, s.clc, sum.alp);
 }
 
+// A lift-targeted run reports the incidence its flow was computed at: a run
+// at that fixed incidence, from the same start, gives the required lift and
+// the same pressure drag. Lift targeting moves the incidence after the last
+// turn of the angle tables in each stage; the fine mesh's tables, and those
+// of a run continued from the dump, must be turned to the incidence reached.
+struct LiftCase {
+  const char* name;
+  float em, clc;
+  bool continued;  // the lift-targeted run continues from the dump of a first one
+};
+
+class IncidenceReported : public ::testing::TestWithParam<LiftCase> {};
+
+TEST_P(IncidenceReported, FixedIncidenceRunGivesTheRequiredLift) {
+  const LiftCase& c = GetParam();
+  TempDir lift, fixed;
+  RunSetup s;
+  s.em = c.em;
+  s.alp = 0.0f;
+  s.icl = 1;
+  s.clc = c.clc;
+  test::write_new_run(lift.path(), s);
+  ASSERT_EQ(test::run_tarn(lift.path(), s.name), 0);
+  if (c.continued) {
+    // On from the incidence the first run reported, as a study continues.
+    s.alp = test::last_summary(test::read_file(lift.file(s.name + ".BRF"))).alp;
+    std::filesystem::rename(lift.file(s.name + ".UNF"), lift.file("FIRST.UNF"));
+    s.nsc = 0;
+    test::write_continuation_run(lift.path(), s, "FIRST.UNF");
+    ASSERT_EQ(test::run_tarn(lift.path(), s.name), 0);
+  }
+  test::Summary targeted = test::last_summary(test::read_file(lift.file(s.name + ".BRF")));
+  RunSetup f;
+  f.em = c.em;
+  f.alp = targeted.alp;
+  test::write_new_run(fixed.path(), f);
+  ASSERT_EQ(test::run_tarn(fixed.path(), f.name), 0);
+  test::Summary at_alpha = test::last_summary(test::read_file(fixed.file(f.name + ".BRF")));
+  std::printf("%s: targeted alpha %.4f CL %.5f CDP %.5f; fixed CL %.5f CDP %.5f\n", c.name, targeted.alp,
+              targeted.cl, targeted.cdp, at_alpha.cl, at_alpha.cdp);
+  EXPECT_NEAR(targeted.cl, c.clc, 1.0e-3f);
+  EXPECT_NEAR(at_alpha.cl, c.clc, 1.0e-3f);
+  EXPECT_NEAR(at_alpha.cdp, targeted.cdp, 0.02f * std::fabs(at_alpha.cdp));
+}
+
+INSTANTIATE_TEST_SUITE_P(LiftTargeting, IncidenceReported,
+                         ::testing::Values(LiftCase{"NewRun", 0.5f, 0.4f, false},
+                                           LiftCase{"Continued", 0.5f, 0.4f, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // A coupling relaxed by -1 drives the boundary layer apart within 20 coarse
 // sweeps: its skin friction is not a number. That is divergence: the run
 // stops with status -4 and writes no coefficient record.

@@ -136,9 +136,12 @@ void interpolate_fine(FlowState& fs) {
 }
 
 // Refinement: angle tables of the fine mesh, turned by the effective
-// incidence left by the last table completion.
+// incidence of the present ALP, which lift targeting may have moved since
+// the tables were last turned.
 void rebuild_angle_tables(FlowState& fs) {
   Grid& g = fs.grid;
+  g.CA = std::cos(fs.map.ROT + fs.ALP);
+  g.SA = std::sin(fs.map.ROT + fs.ALP);
   for (int i = 1; i <= g.N2; ++i) {
     float theta = static_cast<float>(i - 1) * g.DTH;
     g.COS(i) = std::cos(theta);
