@@ -77,7 +77,7 @@ class TransonicStudy : public ::testing::Test {
   static void SetUpTestSuite() {
     dir_ = new TempDir;
     write_file(dir_->file("NACA0012.DAT"), naca0012_section(dir_->path()));
-    ProgramResult r = run_program("tarnsweep", dir_->path(), "", std::string(kStudy) + " --out study");
+    ProgramResult r = run_program("tarnsweep", dir_->path(), "", std::string(kStudy) + " --keep-tries --out study");
     status_ = r.status;
     error_ = r.err;
   }
