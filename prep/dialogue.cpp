@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
-#include <limits>
 #include <vector>
 
 #include "prep.h"
@@ -25,7 +24,6 @@ const Layout kGridLinesAnswer("(I3)");
 const Layout kRealAnswer("(F10.0)");
 
 constexpr float kMillion = 1000000.0f;
-constexpr float kMaxReynoldsMillions = std::numeric_limits<float>::max() / kMillion;
 constexpr size_t kAerofoilField = 12;
 constexpr float kLargestCount = 1.0e9f;  // an iteration count read in an I5 field is far below this
 
@@ -33,6 +31,8 @@ const char* const kInputError = " ***Input error***";
 const char* const kInputErrorCaps = " ***INPUT ERROR*** ";
 const char* const kNonAlphanumeric = " File name entered included non-alphanumeric character.";
 const char* const kNotZeroOrOne = " Character input is neither 0 nor 1.";
+const char* const kReynoldsInFull =
+    " R is entered DIVIDED BY 1 MILLION (6 for 6000000); values above 1000 are refused, re-enter R.";
 const char* const kEndOfInput =
     "end of input before the set-up dialogue was complete; no run files were written";
 
@@ -150,11 +150,13 @@ float ask_real(const char* prompt) {
 
 // Reads a real; a value outside [lo, hi] prints the refusal, which itself
 // asks for the value again, and reads once more without the prompt.
-float ask_real_in_range(const char* prompt, float lo, float hi, const char* refusal) {
+// `above`, when given, is the refusal of a value above the range, `refusal`
+// then that of a value below it.
+float ask_real_in_range(const char* prompt, float lo, float hi, const char* refusal, const char* above = nullptr) {
   float v = ask_real(prompt);
   for (;;) {
     if (v >= lo && v <= hi) return v;
-    tell(refusal);
+    tell(above && v > hi ? above : refusal);
     if (!read_answer(kRealAnswer, {v})) {
       tell(kInputError);
       v = ask_real(prompt);
@@ -189,7 +191,8 @@ void ask_viscous_parameters(RunAnswers& a) {
     a.CLC = ask_real_in_range(" Enter required value of CL.", kMinLift, kMaxLift,
                               " CLC outside range -9999,99999. Re-enter CLC.");
   a.R = kMillion * ask_real_in_range(" Enter R based on chord, DIVIDED BY 1 MILLION.", kMinReynoldsMillions,
-                                     kMaxReynoldsMillions, " R must equal or exceed 100000, re-enter R.");
+                                     kMaxReynoldsMillions, " R must equal or exceed 100000, re-enter R.",
+                                     kReynoldsInFull);
   a.XTU = ask_real_in_range(" Enter XTU.", kMinTransition, kMaxTransition, " XTU outside range 0.01,1. Re-enter XTU.");
   a.XTL = ask_real_in_range(" Enter XTL.", kMinTransition, kMaxTransition, " XTL outside range 0.01,1. Re-enter XTL.");
 }

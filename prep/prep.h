@@ -11,6 +11,9 @@ namespace tarn {
 constexpr float kMinMach = 0.05f, kMaxMach = 0.95f;
 constexpr float kMaxIncidence = 20.0f;  // degrees either way
 constexpr float kMinReynoldsMillions = 0.1f;
+// A Reynolds number is asked for in millions; an answer above this is one
+// typed in full (6000000 for 6 million), not a number of millions.
+constexpr float kMaxReynoldsMillions = 1000.0f;
 constexpr float kMinTransition = 0.01f, kMaxTransition = 1.0f;
 // The required lift coefficient is written in ten columns with four decimals.
 constexpr float kMinLift = -9999.0f, kMaxLift = 99999.0f;

@@ -251,5 +251,29 @@ TEST(Driver, FailedWriteStopsTheRunWithoutStatusFour) {
   }
 }
 
+// A dump left under the run's dump name by an earlier run is set aside as
+// NAME.UNF.old when the run starts: a run that stops before its dump step
+// leaves no dump of the earlier flow for a continuation to take for its own;
+// a run that writes its dump replaces the earlier one as before.
+TEST(Driver, EarlierDumpIsSetAsideWhenTheRunStarts) {
+  TempDir dir;
+  RunSetup s = small_run();
+  test::write_new_run(dir.path(), s);
+  const std::string tin = read_file(dir.file("CASE1.TIN"));
+  const std::string earlier = "EARLIER FLOW";
+  test::write_file(dir.file("CASE1.UNF"), earlier);
+  // The run-data file ends before the dump step: the run stops on reading it.
+  test::write_file(dir.file("CASE1.TIN"), tin.substr(0, tin.rfind("    0   -1")));
+  EXPECT_EQ(test::run_program("tarn", dir.path(), "CASE1\n").status, kExitBadInput);
+  EXPECT_FALSE(test::file_exists(dir.file("CASE1.UNF")));
+  EXPECT_EQ(read_file(dir.file("CASE1.UNF.old")), earlier);
+
+  test::write_file(dir.file("CASE1.UNF"), earlier);
+  test::write_file(dir.file("CASE1.TIN"), tin);
+  ASSERT_EQ(test::run_tarn(dir.path(), s.name), 0);
+  EXPECT_NE(read_file(dir.file("CASE1.UNF")), earlier);
+  EXPECT_FALSE(test::file_exists(dir.file("CASE1.UNF.old")));
+}
+
 }  // namespace
 }  // namespace tarn

@@ -201,11 +201,15 @@ TEST(PrepDialogue, MachAndIncidenceLimitsAreInclusive) {
 TEST(PrepDialogue, ReynoldsNumberIsEnteredInMillionsAndCheckedOnEveryReEntry) {
   TempDir dir;
   Answers a;
-  a.r = "0.05\n0.099\n3.5";
+  a.r = "0.05\n6000000\n0.099\n1000.1\n3.5";
   a.xtu = "0.009\n1";
   a.xtl = "1.01\n0.01";
   auto r = prepare(dir, a);
   EXPECT_EQ(count_lines(r.out, "R must equal or exceed 100000, re-enter R."), 2);
+  // Typed in full, not in millions.
+  EXPECT_EQ(count_lines(r.out, "R is entered DIVIDED BY 1 MILLION (6 for 6000000); values above 1000 are refused, "
+                               "re-enter R."),
+            2);
   EXPECT_EQ(count_lines(r.out, "Enter R based on chord, DIVIDED BY 1 MILLION."), 1);
   EXPECT_EQ(count_lines(r.out, "XTU outside range 0.01,1. Re-enter XTU."), 1);
   EXPECT_EQ(count_lines(r.out, "XTL outside range 0.01,1. Re-enter XTL."), 1);

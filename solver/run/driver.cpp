@@ -42,6 +42,7 @@ constexpr int kStatusNormalEnd = 4;
 constexpr size_t kMaxRunName = 8;
 const std::string kBlankLine(50, ' ');
 const char* const kLeadingBlank = "First character must not be a space";
+const char* const kSetAsideEnding = ".old";  // added to the name of an earlier dump set aside
 
 void console_blank_line() { units().write_line(kConsoleOut, kBlankLine); }
 
@@ -122,6 +123,30 @@ void check_outputs_spare_inputs(const std::string& name, const RunFiles& f) {
                           "' that this run reads; nothing was written, so as not to overwrite it",
                       kExitBadInput);
     }
+}
+
+// A dump under the name this run dumps to, left by an earlier run, is set
+// aside (renamed NAME.UNF.old) before the run starts, so that a run that
+// stops before its dump step leaves no earlier flow under its dump's name for
+// a continuation to start from. The dump being continued from stays, since
+// the new dump replaces it only once complete. Returns the set-aside name,
+// or an empty string when nothing was set aside.
+std::string set_aside_earlier_dump(const RunFiles& f) {
+  namespace fs = std::filesystem;
+  const std::string& dump = f.entry[8];
+  std::error_code ec;
+  fs::file_status st = fs::symlink_status(dump, ec);
+  // A symbolic link (to a file or a device) is the user's arrangement and is
+  // written through as it stands.
+  if (f.dumpflag != 1 || !fs::is_regular_file(st)) return std::string();
+  if (f.newrun == 0 && same_file(dump, f.input)) return std::string();
+  std::string aside = dump + kSetAsideEnding;
+  fs::rename(dump, aside, ec);
+  if (ec)
+    throw RunStop("cannot set aside the earlier dump '" + dump + "' as '" + aside + "' before the run: " +
+                      ec.message(),
+                  kExitBadInput);
+  return aside;
 }
 
 // Start-up steps 7 and 8: the title and camber records.
@@ -299,6 +324,7 @@ void run_tarn(FlowState& fs, const std::string& name) {
   u.open(kNames, name + ".NAM", OpenStatus::kExisting);
   RunFiles files = read_names_file();
   check_outputs_spare_inputs(name, files);
+  std::string earlier_dump = set_aside_earlier_dump(files);
   u.open(kCoefficients, name + ".SEP", OpenStatus::kNewOrReplaced);
   open_run_files(files);
   read_head_records(fs);
@@ -320,6 +346,9 @@ void run_tarn(FlowState& fs, const std::string& name) {
     if (fs.run.ITYP >= 2) results_operation(fs);
   }
   end_of_run(fs);
+  // The new dump, complete, replaces the earlier one as a dump always has.
+  std::error_code ec;
+  if (!earlier_dump.empty() && std::filesystem::exists(files.entry[8], ec)) std::filesystem::remove(earlier_dump, ec);
 }
 
 }  // namespace tarn
