@@ -24,6 +24,7 @@ struct GivenContour {
   Form form = Form::kSelig;
   std::vector<GivenPoint> points;
   std::vector<std::string> suspicious;  // found while reading
+  std::vector<std::string> done;        // lines left out while reading, and why
 };
 
 // Coordinates along and across the chord line from the leading edge towards
@@ -37,9 +38,12 @@ struct ChordFrame {
   double rise() const;  // degrees the chord line rises towards the trailing edge
 };
 
-// Unit chord, leading edge at the origin, surfaces split and checked, and
-// re-spaced where a surface holds more points than the solver takes.
-Imported normalise(const GivenContour& given);
+// Unit chord with the leading edge, found on a spline through the points, at
+// x = 0; the file's axes kept (moved along x and scaled) or, with derotate,
+// the chord line levelled; surfaces split at the leading edge, checked, and
+// re-spaced where a surface holds too few points for the mapping or more
+// than the solver takes.
+Imported normalise(const GivenContour& given, bool derotate);
 
 // The joined contour's z against the solver's surface angle theta
 // (x = (1 + cos theta)/2; 0 at the upper trailing edge, pi at the leading

@@ -17,10 +17,10 @@ struct FoilError : std::runtime_error {
   int line;  // from 1; 0 for the whole file
 };
 
-// A section at unit chord: the leading edge (the point farthest from the
-// trailing edge) at the origin, the middle of the trailing edge on the
-// x axis, x from 0 to 1. Each surface runs from the leading edge to its
-// trailing-edge point, both starting at (0, 0).
+// A section at unit chord: the leading edge, the point of smallest x, at
+// x = 0, x from 0 to 1. Each surface runs from the leading edge to its
+// trailing-edge point, both starting at the leading edge, which lies on the
+// x axis only when the chord line was levelled (or the file put it there).
 struct Section {
   std::string title;
   std::vector<double> xu, zu;  // upper surface
@@ -35,10 +35,11 @@ struct Report {
   Form form = Form::kSelig;
   int upper = 0, lower = 0;     // points a surface as given, the leading edge counted in both
   double scale = 1.0;           // factor from the given coordinates to unit chord
-  double xle = 0.0, zle = 0.0;  // the given leading edge, moved to the origin
-  double rotation = 0.0;        // degrees the given chord line rose towards the trailing edge; turned level
+  double xle = 0.0, zle = 0.0;  // the leading edge in the given coordinates, moved to x = 0
+  double rotation = 0.0;        // degrees the given chord line rises towards the trailing edge
+  bool derotated = false;       // the chord line turned level (else the file's axes are kept)
   double gap = 0.0;             // trailing-edge gap, chord units
-  bool respaced = false;        // re-splined to the solver's capacity a surface
+  bool respaced = false;        // a surface re-splined: too few points for the mapping, or too many for tarn
   std::vector<std::string> done;        // other changes (points merged, surfaces taken in the other order)
   std::vector<std::string> suspicious;  // repeated points, spacing jumps, lines tarn would not read
 };
@@ -48,10 +49,12 @@ struct Imported {
   Report report;
 };
 
-// Reads a coordinate file of any of the three forms, found from its content.
-// The native form goes through the solver's reader on the aerofoil unit (17),
-// which no run may hold open meanwhile.
-Imported read_section(const std::string& path);
+// Reads a coordinate file of any of the three forms, found from its content;
+// derotate levels the chord line (from the leading edge to the middle of the
+// trailing edge), else the file's axes are kept. The native form goes
+// through the solver's reader on the aerofoil unit (17), which no run may
+// hold open meanwhile.
+Imported read_section(const std::string& path, bool derotate = false);
 
 // The aerofoil data file of a section, as text and written to a file (through
 // a temporary file renamed into place, so that a failed write leaves nothing).
@@ -86,15 +89,16 @@ struct Naca {
   double half_thickness(double x) const;
   double camber(double x) const;
   double camber_slope(double x) const;
-  // Degrees the chord line of the generated section (from the point farthest
-  // from the trailing edge) turns nose up from the mean-line chord: add it to
-  // an incidence referred to the mean-line chord.
+  // Degrees the line from the leading edge (the point of smallest x) to the
+  // middle of the trailing edge lies nose up from the mean-line chord, the
+  // x axis of the generated section, from which incidences are measured.
   double chord_turn() const;
 };
 // Throws std::invalid_argument for digits that name no section.
 Naca naca(const std::string& digits, bool closed);
-// Thickness laid off normal to the mean line, normalised as an import is;
-// cosine-spaced points, 3 to the solver's capacity a surface.
+// Thickness laid off normal to the mean line, in the published frame moved
+// along x and scaled to unit chord; cosine-spaced points, 3 to the solver's
+// capacity a surface.
 Section naca_section(const Naca& section, int points);
 
 }  // namespace tarn::foil

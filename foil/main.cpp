@@ -29,8 +29,8 @@ const char* const kHelp = R"(tarnfoil: aerofoil coordinates for tarn.
 
 Usage:
   tarnfoil naca DIGITS [--points N] [--closed] [-o FILE] [--force]
-  tarnfoil import FILE [-o OUT.DAT] [--force]
-  tarnfoil check FILE
+  tarnfoil import FILE [-o OUT.DAT] [--force] [--derotate]
+  tarnfoil check FILE [--derotate]
   tarnfoil COMMAND --help     what one command does
   tarnfoil --version
 
@@ -70,19 +70,20 @@ The trailing edge is open by default: the published thickness distribution
 (last coefficient -0.1015) leaves a gap of 2.1 % of the thickness, 0.00252
 chord for a 12 % section, and that is the section of the published data and
 of most coordinate files. --closed gives the common sharp variant. The
-thickness is laid off normal to the mean line; the section is then placed as
-import places one: the leading edge, the point farthest from the trailing
-edge, at the origin, the middle of the trailing edge on the x axis, x from
-0 to 1. For a cambered section that chord line turns a little nose up from
-the mean-line chord (0.09 degrees for 2412, 0.26 for 23012; -o reports it):
-add the turn to an incidence measured from the mean-line chord.
+thickness is laid off normal to the mean line, in the published frame: the
+mean-line chord along the x axis, so that incidences are measured from it as
+published data measure them. The section is moved along x to put its leading
+edge, the point of smallest x, at x = 0 and scaled to x from 0 to 1; for a
+cambered section the leading edge then lies a little off the axis, and the
+line from it to the trailing edge a little nose up from the mean-line chord
+(0.09 degrees for 2412, 0.26 for 23012; -o reports it).
 
 Reads nothing; writes the aerofoil data file.
 Exit status: 0 done; 1 FILE refused or not written; 2 bad arguments.
 User's guide: docs/guide.md.
 )";
 
-const char* const kImportHelp = R"(Usage: tarnfoil import FILE [-o OUT.DAT] [--force]
+const char* const kImportHelp = R"(Usage: tarnfoil import FILE [-o OUT.DAT] [--force] [--derotate]
 
 Reads a coordinate file and writes the aerofoil data file that tarn reads.
 The form is found from the content:
@@ -94,20 +95,27 @@ The form is found from the content:
             trailing edge
   native    the aerofoil data file itself: checked and written again
 Blank lines, comment lines starting with #, tabs or commas between the
-numbers, CRLF line ends, a leading-edge point given twice and a
-trailing-edge gap are accepted.
+numbers, CRLF line ends, a leading-edge point given twice, a trailing-edge
+gap, a line of four numbers after the title and free text after complete
+coordinates (reported, and left out) are accepted.
 
-The section is normalised: the leading edge, the point farthest from the
-middle of the trailing edge, moves to the origin; the section turns until
-the middle of the trailing edge lies on the x axis and is scaled to x from
-0 to 1. A surface of more than 250 points (what tarn holds) is re-splined
-to 250, cosine-spaced. The report says what was done: form, shift, scale,
-rotation, trailing-edge gap, re-spacing, and anything suspicious.
+The section keeps the file's axes: it is moved along x to put the leading
+edge at x = 0 and scaled to x from 0 to 1, so that incidences are measured
+from the file's x axis; --derotate turns it about the leading edge until the
+middle of the trailing edge lies on the x axis. Either way the report gives
+the angle of that chord line. The section is prepared so that tarn's
+conformal mapping resolves it: the leading edge is found on a spline
+through the points (not only among them); given points closer than 0.0002
+chord to it are merged into it; a surface of fewer than 41 points is
+re-splined to 101, and one of more than 250 (what tarn holds) to 250,
+cosine-spaced. The report says what was done: form, shift, scale, chord
+line, trailing-edge gap, every change, and anything suspicious.
 
   -o OUT.DAT  the output file; by default the input's name in capitals,
               letters and digits only, at most 8, with .DAT, in the current
               folder (tarnprep asks for such a name)
   --force     replaces OUT.DAT if it exists (never the input itself)
+  --derotate  levels the chord line
 
 Reads FILE; writes OUT.DAT and the report on standard output. Nothing is
 written when FILE cannot be used.
@@ -117,14 +125,19 @@ arguments.
 User's guide: docs/guide.md.
 )";
 
-const char* const kCheckHelp = R"(Usage: tarnfoil check FILE
+const char* const kCheckHelp = R"(Usage: tarnfoil check FILE [--derotate]
 
 Reads a coordinate file of any form as import does and reports the form,
 what import would change, the point counts, the largest thickness and
 camber and where they are, the leading-edge radius, the trailing-edge gap,
 and anything suspicious: repeated points, spacing jumps, lines that tarn
-would not read. Points out of order, surfaces that cross and too few points
-make a file unusable and are reported as errors.
+would not read. It then maps the section as tarn does (160 grid lines, the
+mapping settings of tarnprep) and reports the mapping's last MAX S ERROR
+and the largest distance of the mapped surface from the section's outline.
+Points out of order, surfaces that cross, too few points, no thickness,
+and a section the mapping does not resolve (MAX S ERROR of 1E-4 or more,
+or the mapped surface more than 1E-3 chord off) make a file unusable and
+are reported as errors.
 
 Reads FILE; writes the report on standard output and nothing else.
 Exit status: 0 the file can be used; 1 it cannot (the message names the
@@ -140,7 +153,7 @@ struct UsageError : std::runtime_error {
 struct Arguments {
   std::string operand, output;
   int points = kDefaultPoints;
-  bool closed = false, force = false, help = false;
+  bool closed = false, force = false, help = false, derotate = false;
 };
 
 int points_of(const std::string& text) {
@@ -165,6 +178,7 @@ Arguments parse(const std::string& command, const std::vector<std::string>& word
     else if ((naca || import) && w == "-o" && has_value) a.output = words[++k];
     else if ((naca || import) && w == "--force") a.force = true;
     else if (naca && w == "--closed") a.closed = true;
+    else if (!naca && w == "--derotate") a.derotate = true;
     else if (naca && w == "--points" && has_value) a.points = points_of(words[++k]);
     else if ((w == "-o" || w == "--points") && !has_value) throw UsageError(w + " needs a value");
     else if (w.size() > 1 && w[0] == '-') throw UsageError("'" + w + "' is not an option of " + command);
@@ -179,14 +193,16 @@ void print_report(const std::string& path, const Imported& in) {
   const Report& r = in.report;
   std::printf("%s: %s form, \"%s\"\n", path.c_str(), form_name(r.form), in.section.title.c_str());
   std::printf("  points          %d upper, %d lower, the leading edge in both\n", r.upper, r.lower);
-  std::printf("  leading edge    (%.6f, %.6f) moved to the origin\n", r.xle, r.zle);
+  std::printf("  leading edge    (%.6f, %.6f) moved to %s\n", r.xle, r.zle, r.derotated ? "the origin" : "x = 0");
   std::printf("  scale           %.6f to unit chord\n", r.scale);
-  std::printf("  rotation        %.4f degrees, the given chord line's rise to the trailing edge; turned level\n",
-              r.rotation);
+  if (r.derotated)
+    std::printf("  rotation        %.4f degrees, the given chord line's rise to the trailing edge; turned level\n",
+                r.rotation);
+  else
+    std::printf("  chord line      rises %.4f degrees to the trailing edge; the file's axes kept (--derotate "
+                "levels it)\n",
+                r.rotation);
   std::printf("  trailing edge   gap %.6f chord\n", r.gap);
-  if (r.respaced)
-    std::printf("  re-spaced       %zu upper, %zu lower points, cosine-spaced on the surface spline\n",
-                in.section.xu.size(), in.section.xl.size());
   for (const auto& note : r.done) std::printf("  done            %s\n", note.c_str());
   for (const auto& note : r.suspicious) std::printf("  suspicious      %s\n", note.c_str());
   if (r.suspicious.empty()) std::printf("  suspicious      nothing\n");
@@ -202,7 +218,8 @@ int naca_command(const Arguments& a) {
   check_output("", a.output, a.force);
   write_aerofoil_file(s, a.output);
   std::printf("wrote %s: %s\n", a.output.c_str(), s.title.c_str());
-  std::printf("  trailing-edge gap %.6f chord; the chord line turns %.4f degrees nose up from the mean-line chord\n",
+  std::printf("  trailing-edge gap %.6f chord; the published frame: incidence from the mean-line chord, the line from "
+              "the leading edge to the trailing edge %.4f degrees nose up from it\n",
               measure(s).gap, n.chord_turn());
   return kExitDone;
 }
@@ -210,7 +227,7 @@ int naca_command(const Arguments& a) {
 int import_command(const Arguments& a) {
   const std::string out = a.output.empty() ? default_output_name(a.operand) : a.output;
   check_output(a.operand, out, a.force);
-  const Imported in = read_section(a.operand);
+  const Imported in = read_section(a.operand, a.derotate);
   write_aerofoil_file(in.section, out);
   print_report(a.operand, in);
   std::printf("wrote %s: %zu upper and %zu lower points\n", out.c_str(), in.section.xu.size(), in.section.xl.size());
@@ -222,7 +239,7 @@ int import_command(const Arguments& a) {
 }
 
 int check_command(const Arguments& a) {
-  const Imported in = read_section(a.operand);
+  const Imported in = read_section(a.operand, a.derotate);
   print_report(a.operand, in);
   const Measures m = measure(in.section);
   const double camber = std::fabs(m.camber) < kShownZero ? 0.0 : m.camber;

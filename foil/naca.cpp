@@ -1,6 +1,8 @@
 // NACA four- and five-digit sections by their published equations: the
-// thickness distribution laid off normal to the mean line, then the section
-// normalised as an import is, so that importing it again changes nothing.
+// thickness distribution laid off normal to the mean line, in the published
+// frame (the mean-line chord along the x axis, so that an incidence is
+// measured from it), moved along x and scaled as an import is, so that
+// importing it again changes nothing.
 #include <cmath>
 #include <cstdio>
 
@@ -49,53 +51,52 @@ void contour_point(const Naca& n, double u, double& x, double& z) {
   z = n.camber(xc) + side * yt * std::cos(slope);
 }
 
-struct Contour {
-  const Naca& n;
-  double xte, zte;  // middle of the trailing edge
-  double distance(double u) const {
-    double x, z;
-    contour_point(n, u, x, z);
-    return std::hypot(x - xte, z - zte);
-  }
-};
+double x_at(const Naca& n, double u) {
+  double x, z;
+  contour_point(n, u, x, z);
+  return x;
+}
 
-// u of the point farthest from the trailing edge: the best of a scan, then
+// u of the leading edge, the point of smallest x: the best of a scan, then
 // a golden-section search between its neighbours.
-double leading_edge(const Contour& c) {
+double leading_edge(const Naca& n) {
   int best = 0;
-  double farthest = c.distance(-1.0);
+  double smallest = x_at(n, -1.0);
   for (int j = 1; j <= kScanIntervals; ++j) {
-    const double d = c.distance(-1.0 + 2.0 * j / kScanIntervals);
-    if (d > farthest) farthest = d, best = j;
+    const double x = x_at(n, -1.0 + 2.0 * j / kScanIntervals);
+    if (x < smallest) smallest = x, best = j;
   }
   double a = -1.0 + 2.0 * std::max(best - 1, 0) / kScanIntervals;
   double b = -1.0 + 2.0 * std::min(best + 1, kScanIntervals) / kScanIntervals;
   const double golden = 0.5 * (std::sqrt(5.0) - 1.0);
   for (int k = 0; k < kRefinements && b - a > 1.0e-15; ++k) {
     const double u1 = b - golden * (b - a), u2 = a + golden * (b - a);
-    if (c.distance(u1) > c.distance(u2)) b = u2;
+    if (x_at(n, u1) < x_at(n, u2)) b = u2;
     else a = u1;
   }
   return 0.5 * (a + b);
 }
 
-// Where the published contour lies against the chord line that an import finds.
+// The published contour moved along x to put its leading edge at x = 0 and
+// scaled to unit length in x; the mean-line chord stays on the x axis, and
+// the leading edge lies a little off it.
 struct Placement {
   double ule;         // u of the leading edge
-  ChordFrame frame;   // chord line from it to the middle of the trailing edge
-  double chord;       // the largest x along that line
+  ChordFrame frame;   // level, from the leading edge's x
+  double chord;       // length in x of the section
+  double turn;        // degrees the line from the leading edge to the middle of the trailing edge lies nose up
 };
 
 Placement place(const Naca& n) {
   double x1, z1, x2, z2;
   contour_point(n, -1.0, x1, z1);
   contour_point(n, 1.0, x2, z2);
-  const Contour contour{n, 0.5 * (x1 + x2), 0.5 * (z1 + z2)};
-  const double ule = leading_edge(contour);
+  const double ule = leading_edge(n);
   double xle, zle;
   contour_point(n, ule, xle, zle);
-  const ChordFrame frame(xle, zle, contour.xte, contour.zte);
-  return {ule, frame, std::max(frame.along(x1, z1), frame.along(x2, z2))};
+  const ChordFrame frame(xle, 0.0, xle + 1.0, 0.0);
+  const double turn = -ChordFrame(xle, zle, 0.5 * (x1 + x2), 0.5 * (z1 + z2)).rise();
+  return {ule, frame, std::max(frame.along(x1, z1), frame.along(x2, z2)), turn};
 }
 
 void cosine_stations(int points, std::vector<double>& x, double end) {
@@ -144,7 +145,7 @@ double Naca::camber_slope(double x) const {
 
 double Naca::chord_turn() const {
   if (!five_digit && m == 0.0) return 0.0;
-  return -place(*this).frame.rise();
+  return place(*this).turn;
 }
 
 Naca naca(const std::string& digits, bool closed) {
@@ -187,7 +188,7 @@ Section naca_section(const Naca& n, int points) {
                 n.closed ? "CLOSED" : "OPEN", points);
   s.title = title;
   if (!n.five_digit && n.m == 0.0) {
-    // Symmetric: the mean line is the chord and the nose is the farthest point.
+    // Symmetric: the mean line is the chord and the nose is at its front.
     cosine_stations(points, s.xu, 1.0);
     for (double x : s.xu) s.zu.push_back(n.half_thickness(x));
     s.xl = s.xu;
@@ -205,7 +206,9 @@ Section naca_section(const Naca& n, int points) {
     std::vector<double>& xs = lower ? s.xl : s.xu;
     std::vector<double>& zs = lower ? s.zl : s.zu;
     cosine_stations(points, xs, frame.along(xe, ze) / chord);
-    zs.assign(1, 0.0);
+    double x0, z0;
+    contour_point(n, ule, x0, z0);
+    zs.assign(1, frame.across(x0, z0) / chord);
     for (int j = 1; j < points; ++j) {
       // x rises from the leading edge along each branch: halve the interval of u.
       double a = ule, b = uend, x = 0.0, z = 0.0;

@@ -1,7 +1,9 @@
-// The section as the solver takes it: unit chord with the leading edge at the
-// origin, both surfaces from the leading edge with x rising and apart from
-// each other, and no more points a surface than the solver holds; then the
-// shape measured on the solver's own surface spline.
+// The section as the solver takes it: unit chord with the leading edge at
+// x = 0, both surfaces from the leading edge with x rising and apart from
+// each other, the leading edge found on a spline through the given points,
+// and enough points a surface for the conformal mapping to resolve it but no
+// more than the solver holds; then the shape measured on the solver's own
+// surface spline.
 #include <algorithm>
 #include <cmath>
 #include <iomanip>
@@ -23,6 +25,24 @@ constexpr size_t kMostJumps = 5;               // spacing jumps listed; the rest
 constexpr double kBackToFront = 2.0;           // surface slopes at the trailing edge this much the steeper
 constexpr int kMeasureStations = 2001;         // cosine-spaced stations for thickness and camber
 constexpr double kNoseStation = 0.0005;        // x where the nose circle meets the surfaces
+// Given points this close to the leading edge found on the spline (chord
+// units) are merged into it: the solver's surface angle could not tell them
+// from it, and a pair of nose points straddling it closely makes the mapping
+// oscillate.
+constexpr double kNoseMerge = 2.0e-4;
+// A surface of fewer points leaves the mapping too little to follow round
+// the nose (its Cp comes out wavy, its mapping may not settle): it is
+// re-splined to kDensePoints, cosine-spaced.
+constexpr int kFewestPoints = 41;
+constexpr int kDensePoints = 101;
+constexpr double kThinnest = 1.0e-4;  // chord units: a section thinner than this has no thickness
+// The spline's leading edge replaces the given point of smallest x only when
+// it lies beyond it by more than this (chord units), or a neighbour lies
+// about as far forward (two nose points straddling the leading edge): a
+// clear nose point is truer than the spline's estimate near it.
+constexpr double kBeyondGiven = 1.0e-5;
+constexpr double kSamePoint = 1.0e-9;  // chord units: a given point this near the leading edge is it
+constexpr int kSearchSteps = 200;     // halvings of the leading-edge and station searches
 
 std::string number(double v, int decimals = 6) {
   std::ostringstream out;
@@ -141,53 +161,96 @@ void coordinates(const Points& s, std::vector<double>& x, std::vector<double>& z
   }
 }
 
-// A surface with more points than the solver holds takes its capacity,
-// evenly spaced in the surface angle (cosine-spaced in x) along the spline.
-void respace(const SurfaceSpline& spline, std::vector<double>& x, std::vector<double>& z, bool lower) {
-  const float le = SurfaceSpline::angle(0.0, lower), te = SurfaceSpline::angle(x.back(), lower);
-  const double xte = x.back(), zte = z.back();
-  std::vector<float> theta(kMaxSurfacePoints), zs;
-  for (int j = 0; j < kMaxSurfacePoints; ++j) theta[j] = le + (te - le) * j / (kMaxSurfacePoints - 1.0f);
-  spline.evaluate(theta, zs);
-  x.assign(1, 0.0);
-  z.assign(1, 0.0);
-  for (int j = 1; j + 1 < kMaxSurfacePoints; ++j) {
-    x.push_back(0.5 * (1.0 + std::cos(static_cast<double>(theta[j]))));
-    z.push_back(zs[j]);
+// The given contour as a parametric cubic spline x(s), z(s) over the length
+// of its polygon (natural end conditions): the curve on which the leading
+// edge is found and along which a surface is re-spaced.
+class ContourSpline {
+ public:
+  explicit ContourSpline(const Points& p) : s_(p.size()), x_(p.size()), z_(p.size()) {
+    for (size_t i = 0; i < p.size(); ++i) {
+      x_[i] = p[i].x;
+      z_[i] = p[i].z;
+      s_[i] = i == 0 ? 0.0 : s_[i - 1] + std::hypot(p[i].x - p[i - 1].x, p[i].z - p[i - 1].z);
+    }
+    mx_ = second_derivatives(x_);
+    mz_ = second_derivatives(z_);
   }
-  x.push_back(xte);
-  z.push_back(zte);
+  double s(size_t i) const { return s_[i]; }
+  void at(double t, double& x, double& z) const {
+    const size_t hi = std::min<size_t>(
+        std::max<size_t>(static_cast<size_t>(std::upper_bound(s_.begin(), s_.end(), t) - s_.begin()), 1),
+        s_.size() - 1);
+    const size_t lo = hi - 1;
+    const double h = s_[hi] - s_[lo], a = (s_[hi] - t) / h, b = (t - s_[lo]) / h;
+    const auto value = [&](const std::vector<double>& f, const std::vector<double>& m) {
+      return a * f[lo] + b * f[hi] + ((a * a * a - a) * m[lo] + (b * b * b - b) * m[hi]) * h * h / 6.0;
+    };
+    x = value(x_, mx_);
+    z = value(z_, mz_);
+  }
+
+ private:
+  // Second derivatives of the natural spline through f(s), by the tridiagonal sweep.
+  std::vector<double> second_derivatives(const std::vector<double>& f) const {
+    const size_t n = s_.size();
+    std::vector<double> m(n, 0.0), ratio(n, 0.0), carried(n, 0.0);
+    for (size_t i = 1; i + 1 < n; ++i) {
+      const double h0 = s_[i] - s_[i - 1], h1 = s_[i + 1] - s_[i];
+      const double pivot = 2.0 * (h0 + h1) - h0 * ratio[i - 1];
+      ratio[i] = h1 / pivot;
+      carried[i] = (6.0 * ((f[i + 1] - f[i]) / h1 - (f[i] - f[i - 1]) / h0) - h0 * carried[i - 1]) / pivot;
+    }
+    for (size_t i = n - 1; i-- > 1;) m[i] = carried[i] - ratio[i] * m[i + 1];
+    return m;
+  }
+  std::vector<double> s_, x_, z_, mx_, mz_;
+};
+
+// Where the leading edge lies on the spline: the smallest x, or, when the
+// chord line is to be levelled, the point farthest from the middle of the
+// trailing edge (which, levelled, has the smallest x). A golden-section
+// search between the neighbours of the given point that is most so.
+double leading_edge(const ContourSpline& spline, const Points& p, size_t given, bool derotate, double xte,
+                    double zte) {
+  const auto measure = [&](double t) {
+    double x, z;
+    spline.at(t, x, z);
+    return derotate ? -std::hypot(x - xte, z - zte) : x;
+  };
+  double a = spline.s(given - 1), b = spline.s(given + 1);
+  const double golden = 0.5 * (std::sqrt(5.0) - 1.0);
+  for (int k = 0; k < kSearchSteps && b - a > 1.0e-15 * spline.s(p.size() - 1); ++k) {
+    const double t1 = b - golden * (b - a), t2 = a + golden * (b - a);
+    if (measure(t1) < measure(t2)) b = t2;
+    else a = t1;
+  }
+  return 0.5 * (a + b);
 }
 
-// Finds the leading edge, the point farthest from the middle of the trailing
-// edge, and puts the points on its chord line at unit chord; returns its
-// index and reports the shift, scale, rotation and trailing-edge gap.
-size_t place_on_chord(const std::string& path, Points& p, Report& r) {
-  const double xte = 0.5 * (p.front().x + p.back().x), zte = 0.5 * (p.front().z + p.back().z);
-  size_t le = 0;
-  double farthest = -1.0;
-  for (size_t i = 0; i < p.size(); ++i) {
-    const double d = std::hypot(p[i].x - xte, p[i].z - zte);
-    if (d > farthest) farthest = d, le = i;
+// Points of the surface from the leading edge (parameter sle) to its given
+// trailing edge (send), at `count` stations cosine-spaced in x along the
+// spline; x on the chord frame's scale through `frame`.
+template <typename Frame>
+Points respaced(const ContourSpline& spline, double sle, double send, const Points& given, int count,
+                const Frame& frame) {
+  Points out{given.front()};
+  const double xend = given.back().x, pi = std::acos(-1.0);
+  for (int j = 1; j + 1 < count; ++j) {
+    const double target = xend * 0.5 * (1.0 - std::cos(pi * j / (count - 1)));
+    double a = sle, b = send, x = 0.0, z = 0.0;
+    for (int k = 0; k < kSearchSteps && a != b; ++k) {
+      const double t = 0.5 * (a + b);
+      spline.at(t, x, z);
+      if (frame(x, z).x < target) a = t;
+      else b = t;
+    }
+    spline.at(0.5 * (a + b), x, z);
+    GivenPoint g = frame(x, z);
+    g.line = 0;
+    out.push_back(g);
   }
-  if (le == 0 || le + 1 == p.size())
-    throw FoilError(path, p[le].line,
-                    "the points do not run round the section from one trailing edge to the other "
-                    "(one surface only?): the point farthest from the trailing edge is an end point");
-  const ChordFrame frame(p[le].x, p[le].z, xte, zte);
-  r.xle = p[le].x;
-  r.zle = p[le].z;
-  double chord = 0.0;
-  for (const GivenPoint& g : p) chord = std::max(chord, frame.along(g.x, g.z));
-  for (GivenPoint& g : p) {
-    const double along = frame.along(g.x, g.z), across = frame.across(g.x, g.z);
-    g.x = along / chord;
-    g.z = across / chord;
-  }
-  r.scale = 1.0 / chord;
-  r.rotation = frame.rise();
-  r.gap = std::hypot(p.front().x - p.back().x, p.front().z - p.back().z);
-  return le;
+  out.push_back(given.back());
+  return out;
 }
 
 }  // namespace
@@ -200,12 +263,13 @@ ChordFrame::ChordFrame(double xle, double zle, double xte, double zte) : x0(xle)
 
 double ChordFrame::rise() const { return std::atan2(s, c) * 180.0 / std::acos(-1.0); }
 
-Imported normalise(const GivenContour& given) {
+Imported normalise(const GivenContour& given, bool derotate) {
   const std::string& path = given.path;
   Imported out;
   Report& r = out.report;
   r.form = given.form;
   r.suspicious = given.suspicious;
+  r.done = given.done;
 
   // A point given twice in a row is kept once.
   Points p, repeats;
@@ -219,43 +283,126 @@ Imported normalise(const GivenContour& given) {
                     "too few points: " + std::to_string(p.size()) + " in all; a section needs at least " +
                         std::to_string(2 * kMinSurfacePoints - 1) + " (" + std::to_string(kMinSurfacePoints) +
                         " a surface, the leading edge shared)");
-
-  const size_t le = place_on_chord(path, p, r);
-
-  Points upper(p.rbegin() + static_cast<long>(p.size() - 1 - le), p.rend());
-  Points lower(p.begin() + static_cast<long>(le), p.end());
   if (twice_area(p) < 0.0) {
-    std::swap(upper, lower);
+    std::reverse(p.begin(), p.end());
     r.done.push_back("the points run over the lower surface first: taken the other way round");
   }
+
+  // The leading edge on the spline through the given points.
+  const double xte = 0.5 * (p.front().x + p.back().x), zte = 0.5 * (p.front().z + p.back().z);
+  size_t given_le = 0;
+  for (size_t i = 1; i < p.size(); ++i) {
+    const bool more = derotate ? std::hypot(p[i].x - xte, p[i].z - zte) > std::hypot(p[given_le].x - xte, p[given_le].z - zte)
+                               : p[i].x < p[given_le].x;
+    if (more) given_le = i;
+  }
+  if (given_le == 0 || given_le + 1 == p.size())
+    throw FoilError(path, p[given_le].line,
+                    "the points do not run round the section from one trailing edge to the other: the point " +
+                        std::string(derotate ? "farthest from the trailing edge" : "of smallest x") +
+                        " is an end point (one surface only? do the points start at the leading edge? a Selig "
+                        "file starts at the trailing edge)");
+  const ContourSpline spline(p);
+  // The given point is the leading edge unless the spline reaches clearly beyond it.
+  double sle = leading_edge(spline, p, given_le, derotate, xte, zte), xle, zle;
+  spline.at(sle, xle, zle);
+  const GivenPoint& g = p[given_le];
+  const double beyond = derotate ? std::hypot(xle - xte, zle - zte) - std::hypot(g.x - xte, g.z - zte) : g.x - xle;
+  const double size = std::hypot(g.x - xte, g.z - zte);
+  const auto apart = [&](const GivenPoint& n) {
+    return derotate ? std::hypot(g.x - xte, g.z - zte) - std::hypot(n.x - xte, n.z - zte) : n.x - g.x;
+  };
+  if (beyond < kBeyondGiven * size && apart(p[given_le - 1]) > kBeyondGiven * size &&
+      apart(p[given_le + 1]) > kBeyondGiven * size) {
+    sle = spline.s(given_le);
+    xle = g.x;
+    zle = g.z;
+  }
+  const ChordFrame chord_line(xle, zle, xte, zte);
+  r.xle = xle;
+  r.zle = zle;
+  r.rotation = chord_line.rise();
+  r.derotated = derotate;
+  // Kept axes: moved along x and scaled; levelled: turned about the leading
+  // edge so that the middle of the trailing edge lies on the x axis.
+  const ChordFrame frame = derotate ? chord_line : ChordFrame(xle, 0.0, xle + 1.0, 0.0);
+  double chord = 0.0;
+  for (const GivenPoint& g : p) chord = std::max(chord, frame.along(g.x, g.z));
+  const auto placed = [&](double x, double z) { return GivenPoint{frame.along(x, z) / chord, frame.across(x, z) / chord, 0}; };
+  r.scale = 1.0 / chord;
+
+  // Both surfaces from the leading edge; given points at it are merged into it.
+  const GivenPoint nose = placed(xle, zle);
+  Points upper{nose}, lower{nose};
+  std::vector<std::string> merged;
+  bool given_at_nose = false;
+  for (size_t i = 0; i < p.size(); ++i) {
+    GivenPoint g = placed(p[i].x, p[i].z);
+    g.line = p[i].line;
+    const double apart = std::hypot(g.x - nose.x, g.z - nose.z);
+    if (apart < kSamePoint) given_at_nose = true;
+    else if (apart < kNoseMerge) merged.push_back(line_text(g.line));
+    if (apart < kNoseMerge) continue;
+    (spline.s(i) < sle ? upper : lower).push_back(g);
+  }
+  std::reverse(upper.begin() + 1, upper.end());
+  if (!merged.empty()) {
+    std::string lines;
+    for (const auto& m : merged) lines += (lines.empty() ? "" : ", ") + m;
+    r.done.push_back("leading edge found on the spline through the points at (" + number(xle) + ", " + number(zle) +
+                     "); the given point" + (merged.size() > 1 ? "s" : "") + " of " + lines + ", closer than " +
+                     number(kNoseMerge, 4) + " chord to it, merged into it");
+  } else if (!given_at_nose) {
+    r.done.push_back("leading edge found on the spline through the points at (" + number(xle) + ", " + number(zle) +
+                     "), between the given points");
+  }
   for (const GivenPoint& again : repeats) {
-    if (again.x == r.xle && again.z == r.zle)
+    const GivenPoint at = placed(again.x, again.z);
+    if (std::hypot(at.x - nose.x, at.z - nose.z) < kSamePoint)
       r.done.push_back("the leading edge, given twice (" + line_text(again.line) + "), taken once");
     else
       r.suspicious.push_back(line_text(again.line) + " repeats the point before it: taken once");
   }
   r.upper = static_cast<int>(upper.size());
   r.lower = static_cast<int>(lower.size());
+  r.gap = std::hypot(upper.back().x - lower.back().x, upper.back().z - lower.back().z);
   check_count(path, upper, "upper");
   check_count(path, lower, "lower");
   check_order(path, upper, "upper");
   check_order(path, lower, "lower");
+  note_back_to_front(upper, lower, r.suspicious);
+
+  // Too few points, or more than the solver holds: re-spaced along the spline.
+  for (Points* side : {&upper, &lower}) {
+    const int count = static_cast<int>(side->size());
+    const int wanted = count < kFewestPoints ? kDensePoints : count > kMaxSurfacePoints ? kMaxSurfacePoints : count;
+    const char* name = side == &upper ? "upper" : "lower";
+    if (wanted == count) {
+      note_spacing_jumps(*side, r.suspicious);
+      continue;
+    }
+    const double send = side == &upper ? spline.s(0) : spline.s(p.size() - 1);
+    *side = respaced(spline, sle, send, *side, wanted, placed);
+    r.respaced = true;
+    r.done.push_back(std::string("the ") + name + " surface of " + std::to_string(count) + " points re-splined to " +
+                     std::to_string(wanted) + ", cosine-spaced" +
+                     (count < kFewestPoints ? " (fewer than " + std::to_string(kFewestPoints) +
+                                                  " leave the mapping too little to follow)"
+                                            : " (tarn holds " + std::to_string(kMaxSurfacePoints) + ")"));
+  }
+  check_order(path, upper, "upper");
+  check_order(path, lower, "lower");
   check_crossing(path, upper, lower);
   check_angles(path, upper, lower);
-  note_back_to_front(upper, lower, r.suspicious);
-  note_spacing_jumps(upper, r.suspicious);
-  note_spacing_jumps(lower, r.suspicious);
 
   Section& s = out.section;
   s.title = given.title;
   coordinates(upper, s.xu, s.zu);
   coordinates(lower, s.xl, s.zl);
-  if (r.upper > kMaxSurfacePoints || r.lower > kMaxSurfacePoints) {
-    const SurfaceSpline spline(s);
-    if (r.upper > kMaxSurfacePoints) respace(spline, s.xu, s.zu, false);
-    if (r.lower > kMaxSurfacePoints) respace(spline, s.xl, s.zl, true);
-    r.respaced = true;
-  }
+  const Measures m = measure(s);
+  if (!(m.thickness >= kThinnest))
+    throw FoilError(path, 0,
+                    "the section has no thickness (largest " + number(m.thickness, 6) + " chord): tarn cannot map it");
   return out;
 }
 

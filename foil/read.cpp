@@ -21,13 +21,16 @@ namespace {
 constexpr int kNativeCounts = 5;  // symmetry flag, two point counts, leading- and trailing-edge x
 constexpr float kChordMatch = 1.0e-5f;  // relative agreement of the counts record's chord with the points
 
-// One line of the file: its words and, when every word is a number, their values.
+// One line of the file: its values while they are numbers, and its words
+// unless it is an x z pair (pairs are the bulk of a file and need no words).
 struct Line {
   int number = 0;
+  size_t count = 0;  // words on the line
   std::vector<std::string> words;
   std::vector<float> values;
-  bool numeric() const { return !words.empty() && values.size() == words.size(); }
-  bool skipped() const { return words.empty() || words[0][0] == '#'; }  // blank or a comment
+  bool numeric() const { return count > 0 && values.size() == count; }
+  bool pair() const { return count == 2 && values.size() == 2; }
+  bool skipped() const { return count == 0 || (!words.empty() && words[0][0] == '#'); }  // blank or a comment
 };
 
 Line split_line(const std::string& text, int number) {
@@ -40,6 +43,7 @@ Line split_line(const std::string& text, int number) {
     while (k < text.size() && !std::strchr(" \t,\r", text[k])) ++k;
     if (k > start) line.words.push_back(text.substr(start, k - start));
   }
+  line.count = line.words.size();
   // A number too large for a real (1e60, say) reads as infinite: it is no
   // coordinate and no point count, so it ends the numbers as a word would.
   for (const auto& word : line.words) {
@@ -47,28 +51,59 @@ Line split_line(const std::string& text, int number) {
     if (!parse_real_field(word, 0, v) || !std::isfinite(v)) break;
     line.values.push_back(v);
   }
+  if (line.pair()) line.words = std::vector<std::string>();
   return line;
 }
 
-std::string file_text(const std::string& path) {
+// Lines of a file, read one at a time. Memory grows with the lines kept, so
+// a file longer than any coordinate file is refused before it is read whole.
+constexpr int kMostLines = 1000000;
+
+std::vector<Line> lines_of(const std::string& path) {
   namespace fs = std::filesystem;
   std::error_code ec;
   if (!fs::exists(path, ec)) throw FoilError(path, 0, "no such file");
   if (fs::is_directory(path, ec)) throw FoilError(path, 0, "a folder, not a file");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw FoilError(path, 0, std::string("cannot be opened: ") + std::strerror(errno));
-  std::ostringstream text;
-  text << in.rdbuf();
+  std::vector<Line> lines;
+  std::string text;
+  bool empty = true;
+  while (std::getline(in, text)) {
+    empty = false;
+    if (lines.size() == static_cast<size_t>(kMostLines))
+      throw FoilError(path, 0,
+                      "more than " + std::to_string(kMostLines) +
+                          " lines, more than any coordinate file needs: thin the points first (tarn takes " +
+                          std::to_string(kMaxSurfacePoints) + " a surface)");
+    lines.push_back(split_line(text, static_cast<int>(lines.size()) + 1));
+  }
   if (in.bad()) throw FoilError(path, 0, "cannot be read");
-  return text.str();
+  if (empty) throw FoilError(path, 0, "the file is empty");
+  return lines;
 }
 
-std::vector<Line> lines_of(const std::string& text) {
-  std::vector<Line> lines;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) lines.push_back(split_line(line, static_cast<int>(lines.size()) + 1));
-  return lines;
+std::string quoted_start(const Line& line) {
+  std::string text;
+  for (const auto& word : line.words) {
+    if (text.size() > 40) return "'" + text + " ...'";
+    text += (text.empty() ? "" : " ") + word;
+  }
+  return "'" + text + "'";
+}
+
+// Free text after complete coordinates (a note, a web address, a table):
+// the coordinates end at the first line that is not an x z pair when no
+// pair follows it; the lines left out are reported.
+void drop_text_after(std::vector<const Line*>& data, size_t least, std::vector<std::string>& done) {
+  size_t end = 0;
+  while (end < data.size() && data[end]->pair()) ++end;
+  if (end == data.size() || end < least) return;
+  for (size_t k = end; k < data.size(); ++k)
+    if (data[k]->pair()) return;
+  done.push_back("lines " + std::to_string(data[end]->number) + " to " + std::to_string(data.back()->number) +
+                 " after the coordinates are no x z pairs and were left out; they start " + quoted_start(*data[end]));
+  data.resize(end);
 }
 
 // A point count of the Lednicer form: a whole number no larger than any file
@@ -160,10 +195,8 @@ const char* form_name(Form form) {
   return "Selig";
 }
 
-Imported read_section(const std::string& path) {
-  const std::string text = file_text(path);
-  if (text.empty()) throw FoilError(path, 0, "the file is empty");
-  const std::vector<Line> lines = lines_of(text);
+Imported read_section(const std::string& path, bool derotate) {
+  const std::vector<Line> lines = lines_of(path);
 
   GivenContour c;
   c.path = path;
@@ -173,17 +206,27 @@ Imported read_section(const std::string& path) {
   while (first < lines.size() && lines[first].skipped()) ++first;
   if (first == lines.size()) throw FoilError(path, 0, "holds nothing but blank lines");
   const Line& head = lines[first];
-  if (!(head.numeric() && head.values.size() == 2)) {
+  if (!head.pair()) {
     for (const auto& word : head.words) c.title += (c.title.empty() ? "" : " ") + word;
     for (++first; first < lines.size() && (lines[first].skipped() || !lines[first].numeric()); ++first)
       if (!lines[first].skipped() && !lines[first].values.empty()) check_pair(path, lines[first]);
   }
   if (first == lines.size()) throw FoilError(path, 0, "holds no points");
 
-  const Line& lead = lines[first];
   std::vector<const Line*> data;
   for (size_t k = first + 1; k < lines.size(); ++k)
     if (!lines[k].skipped()) data.push_back(&lines[k]);
+  // Some tools write a line of four numbers (a plotting domain, counts)
+  // between the title and the points.
+  if (!c.title.empty() && lines[first].numeric() && lines[first].values.size() == 4 && !data.empty() &&
+      data.front()->pair()) {
+    c.done.push_back("line " + std::to_string(lines[first].number) + ", four numbers after the title (" +
+                     quoted_start(lines[first]) + "), taken for a domain or count line of another tool and left out");
+    first = static_cast<size_t>(data.front() - lines.data());
+    data.erase(data.begin());
+  }
+  const Line& lead = lines[first];
+  if (lead.numeric() && lead.values.size() != kNativeCounts) drop_text_after(data, 2 * kMinSurfacePoints - 2, c.done);
 
   const auto& v = lead.values;
   int32_t flag = 0, nu = 0, nl = 0;
@@ -201,7 +244,8 @@ Imported read_section(const std::string& path) {
     for (size_t k = upper; k < data.size(); ++k) c.points.push_back(point_of(*data[k]));
   } else if (v.size() == 2 && whole_count(v[0]) && whole_count(v[1]) && below(data, std::fmin(v[0], v[1]))) {
     throw FoilError(path, lead.number,
-                    "the point counts " + lead.words[0] + " and " + lead.words[1] + " (Lednicer form) call for " +
+                    "the point counts " + std::to_string(static_cast<long>(v[0])) + " and " +
+                        std::to_string(static_cast<long>(v[1])) + " (Lednicer form) call for " +
                         std::to_string(static_cast<long>(v[0] + v[1])) + " points; the file holds " +
                         std::to_string(data.size()));
   } else if (v.size() == 2) {
@@ -218,7 +262,7 @@ Imported read_section(const std::string& path) {
                     "point counts and chord ends (native form)");
   }
   if (c.title.empty()) c.title = std::filesystem::path(path).filename().string();
-  return normalise(c);
+  return normalise(c, derotate);
 }
 
 }  // namespace tarn::foil

@@ -193,6 +193,7 @@ struct Mapping {
   int32_t NITER = 0;         // mapping iterations done
   float SERR = 0.0f;         // MAX S ERROR of the last mapping iteration
   float CLOSURE = 0.0f;      // closure error of the last harmonic correction
+  float OUTLINE = 0.0f;      // largest distance of the mapped surface from the contour (chord units)
   int32_t NFACOS = 0;        // arc-cosine arguments out of range so far in the run
   MappingWork WORK;          // working arrays of the geometry step
 };

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "command_line.h"
+#include "geometry/geometry.h"
 #include "run/run.h"
 #include "units.h"
 
@@ -54,6 +55,14 @@ std::string divergence_advice(bool viscous) {
          "changed?\"; tarnsweep retries such points by itself";
 }
 
+// A mapping that did not resolve the aerofoil is told on the console, the
+// listings keeping their layout; true when told.
+bool warn_of_geometry(const tarn::FlowState& fs) {
+  const std::string warning = tarn::geometry_warning(fs.map);
+  if (!warning.empty()) std::cerr << "tarn: warning: " << warning << '\n';
+  return !warning.empty();
+}
+
 const tarn::ProgramHelp kProgram{"tarn", kUsage, kHelp};
 
 }  // namespace
@@ -81,8 +90,10 @@ int main(int argc, char** argv) {
   } catch (const tarn::RunStop& stop) {
     tarn::units().abandon_all();
     std::cerr << "tarn: " << stop.what() << '\n';
-    if (stop.status == tarn::kExitDiverged) std::cerr << divergence_advice(fs->run.IVP != 0) << '\n';
+    const bool geometry = warn_of_geometry(*fs);
+    if (stop.status == tarn::kExitDiverged && !geometry) std::cerr << divergence_advice(fs->run.IVP != 0) << '\n';
     return stop.status;
   }
+  warn_of_geometry(*fs);
   return tarn::kExitOk;
 }

@@ -185,6 +185,7 @@ bool run_passes(const PointRun& r, std::vector<TryRecord>& tries, double& second
     Retries retries{r.base, r.base};
     auto start = Clock::now();
     tries.push_back(run_try(r.base, 1, Json::object()));
+    if (!tries.back().judgement.geometry.empty()) return true;  // no numerics mend a section the mapping missed
     if (run_tries(tries, retries, of_try, {}) == NextTry::kNone || neighbours.empty()) return true;
     put_away_last(tries, of_try);
     seconds_before = std::chrono::duration<double>(Clock::now() - start).count();

@@ -35,6 +35,9 @@ struct Judgement {
   // (laminar separation just ahead of the given transition): the coupling
   // then cycles, and more sweeps do not settle it.
   bool transition_moves = false;
+  // Why the surface computed on is not the aerofoil's (empty when it is):
+  // no numerics mend that.
+  std::string geometry;
 };
 
 Judgement judge(const FlowState& fs, const Stop& stop);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "geometry/geometry.h"
 #include "point.h"
 #include "run_stop.h"
 
@@ -235,6 +236,18 @@ void note_transition(const FlowState& fs, Tests& t) {
   }
 }
 
+// The surface computed on is the aerofoil's: the mapping resolved it and the
+// mapped surface follows its outline. Judged where the run mapped; a
+// continuation keeps the geometry of the run it continues.
+void test_geometry(const FlowState& fs, Judgement& j) {
+  if (fs.map.NITER == 0) return;
+  j.figures["mapping_error"] = number(fs.map.SERR);
+  j.figures["mapping_tolerance"] = number(kMappingTolerance);
+  j.figures["outline_distance"] = number(fs.map.OUTLINE);
+  j.figures["outline_tolerance"] = number(kOutlineTolerance);
+  j.geometry = geometry_warning(fs.map);
+}
+
 // A run that stopped, or ended without finite results, has failed.
 bool failed(const FlowState& fs, const Stop& stop, Judgement& j) {
   const Monitor& m = fs.mon;
@@ -268,7 +281,11 @@ Judgement judge(const FlowState& fs, const Stop& stop) {
                {"max_correction", number(correction)},
                {"correction_tolerance", number(kCorrectionTolerance)},
                {"correction_at", {fs.pot.IRES, fs.pot.KRES}}};
-  if (failed(fs, stop, j)) return j;
+  test_geometry(fs, j);
+  if (failed(fs, stop, j)) {
+    if (!j.geometry.empty()) j.reason += "; " + j.geometry;
+    return j;
+  }
   j.has_results = true;
   j.distance = 0.0f;
   Tests t{j, {}, {}};
@@ -276,6 +293,7 @@ Judgement judge(const FlowState& fs, const Stop& stop) {
   if (viscous) test_coupling(fs, t);
   test_lift(fs, viscous, t);
   if (viscous) note_transition(fs, t);
+  if (!j.geometry.empty()) t.missed.insert(t.missed.begin(), j.geometry);
   j.status = t.missed.empty() ? kConverged : kNotConverged;
   j.reason = joined(t.missed.empty() ? t.met : t.missed);
   return j;

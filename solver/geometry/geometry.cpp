@@ -20,6 +20,7 @@ void geometry_and_mapping(FlowState& fs, float emc, float cn, float delta1, floa
   map_to_circle(fs);
   fs.map.RSIGMA = 1.0f / fs.map.SIGMA;
   map_grid(fs);
+  measure_outline(fs.map, fs.grid.NSG);
 }
 
 }  // namespace tarn

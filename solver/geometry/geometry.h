@@ -15,6 +15,24 @@ namespace tarn {
 // metric H, the surface quantities and the zero-incidence rotation.
 void geometry_and_mapping(FlowState& fs, float emc, float cn, float delta1, float ch);
 
+// Whether the surface the solver computes on is the aerofoil's. The mapping
+// passes end at their iteration limit whatever their error; a last MAX S
+// ERROR (arc length still moving, chord units) of kMappingTolerance or more
+// leaves the surface points where the mapping stopped, and mapped surface
+// points more than kOutlineTolerance from the contour of the aerofoil data
+// file give forces of another section. kMappingTolerance lies above the
+// noise at which single-precision passes settle on some well-resolved
+// sections (about 1E-5) and well below the outline tolerance.
+constexpr float kMappingTolerance = 1.0e-4f;
+constexpr float kOutlineTolerance = 1.0e-3f;
+// Empty when the geometry step mapped the aerofoil within both tolerances
+// (or made no mapping); otherwise what is wrong, in words for a user, with
+// the advice to look at the geometry rather than the numerics.
+std::string geometry_warning(const Mapping& map);
+// Largest distance of the mapped surface points (map.XZ) from the contour
+// of the geometry step (its spline z(theta) in map.WORK); stored in map.OUTLINE.
+void measure_outline(Mapping& map, int32_t nsg);
+
 // Leading- and trailing-edge x as the aerofoil data file gives them; their
 // difference is the chord.
 struct ChordLine {

@@ -1,0 +1,70 @@
+// How closely the mapped surface follows the aerofoil: the distance of each
+// mapped surface point from the contour, the contour drawn finely along its
+// own spline z(theta), x = (1 + cos theta)/2.
+#include <cmath>
+#include <cstdio>
+
+#include "geometry.h"
+#include "mapping_steps.h"
+
+namespace tarn {
+
+namespace {
+
+constexpr int32_t kOutlineSteps = 4000;  // chords of the drawn contour; their sag is below 1E-6 chord
+
+// Distance of (px, pz) from the segment (ax, az)-(bx, bz).
+float segment_distance(float px, float pz, float ax, float az, float bx, float bz) {
+  const float dx = bx - ax, dz = bz - az, length2 = dx * dx + dz * dz;
+  float t = length2 > 0.0f ? ((px - ax) * dx + (pz - az) * dz) / length2 : 0.0f;
+  t = std::fmin(std::fmax(t, 0.0f), 1.0f);
+  return std::hypot(px - ax - t * dx, pz - az - t * dz);
+}
+
+}  // namespace
+
+void measure_outline(Mapping& map, int32_t nsg) {
+  const MappingWork& w = map.WORK;
+  // The contour from the upper trailing edge round to the lower one.
+  static RVec<kOutlineSteps + 1> th, x, z;
+  const float first = w.TH(1), last = w.TH(w.NC);
+  for (int32_t j = 1; j <= kOutlineSteps + 1; ++j) {
+    th(j) = first + (last - first) * static_cast<float>(j - 1) / kOutlineSteps;
+    x(j) = 0.5f * (1.0f + std::cos(th(j)));
+  }
+  spline_evaluate(1, kOutlineSteps + 1, th.v, z.v, nullptr, nullptr, 1, w.NC, w.TH.v, w.ZC.v, w.ZP.v, w.ZPP.v,
+                  w.ZPPP.v);
+  float largest = 0.0f;
+  for (int32_t i = 1; i <= nsg + 1; ++i) {
+    float nearest = INFINITY;
+    for (int32_t j = 1; j <= kOutlineSteps; ++j)
+      nearest = std::fmin(nearest, segment_distance(map.XZ(i, 1), map.XZ(i, 2), x(j), z(j), x(j + 1), z(j + 1)));
+    largest = std::fmax(largest, nearest);
+  }
+  map.OUTLINE = largest;
+}
+
+std::string geometry_warning(const Mapping& map) {
+  if (map.NITER == 0) return std::string();
+  const bool unmapped = !(std::fabs(map.SERR) < kMappingTolerance);
+  const bool off = !(map.OUTLINE <= kOutlineTolerance);
+  if (!unmapped && !off) return std::string();
+  char text[400];
+  std::string why;
+  if (unmapped) {
+    std::snprintf(text, sizeof text,
+                  "the conformal mapping stopped after %d iterations with MAX S ERROR %.7f, not below %.1E", map.NITER,
+                  static_cast<double>(map.SERR), static_cast<double>(kMappingTolerance));
+    why = text;
+  }
+  if (off) {
+    std::snprintf(text, sizeof text, "the mapped surface lies up to %.4f chord from the aerofoil's outline (%.1E allowed)",
+                  static_cast<double>(map.OUTLINE), static_cast<double>(kOutlineTolerance));
+    why += (why.empty() ? "" : "; ") + std::string(text);
+  }
+  return why + ": the results belong to another section. Check the aerofoil geometry (points that nearly coincide "
+               "at the nose, too few points a surface, a leading edge between the given points); tarnfoil import "
+               "prepares such a file so that the mapping resolves it, and tarnfoil check reports the mapping";
+}
+
+}  // namespace tarn
