@@ -184,6 +184,48 @@ TEST_F(TransonicStudy, WaveDragLiesInTheBandOfEulerSolutions) {
               s.cd1, s.cd2, s.cdp, euler, xs);
 }
 
+// The totals of the last wave-drag block of a results listing: CD1, CD2.
+std::pair<float, float> wave_drag_totals(const std::string& full) {
+  size_t at = full.rfind(" SUM OF UPPER-SURFACE AND LOWER-SURFACE WAVE-DRAG CONTRIBUTIONS");
+  std::pair<float, float> cd{NAN, NAN};
+  if (at != std::string::npos) std::sscanf(full.c_str() + full.find(" CD1=", at), " CD1= %f CD2=%f", &cd.first, &cd.second);
+  return cd;
+}
+
+// A viscous point with a shock (the bundled example's condition on 96
+// lines): the summary's drag sums, the coefficient record and the polar
+// carry the listing's own wave drag, viscous drag and friction drag.
+TEST(ViscousTransonicPoint, DragSumsRecordAndPolarCarryTheListingsDragFigures) {
+  TempDir d;
+  write_file(d.file("NACA0012.DAT"), naca0012_section(d.path()));
+  ProgramResult r = run_program("tarnsweep", d.path(), "", "NACA0012.DAT --mach 0.75 --alpha 2 --grid 96 --out study");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string point = d.file("study/points/001/P001");
+  auto [cd1, cd2] = wave_drag_totals(read_file(point + ".FUL"));
+  ASSERT_GT(cd1 - cd2, 0.001f) << "a shock, where the two estimates differ";
+  std::string brf = read_file(point + ".BRF");
+  Summary s = last_summary(brf);
+  float cdp_cdf = NAN;
+  std::sscanf(brf.c_str() + brf.rfind("CDP+CDF = "), "CDP+CDF = %f", &cdp_cdf);
+  const float sum_rounding = 1.5e-5f;  // each printed figure is rounded to 1E-5
+  EXPECT_NEAR(cdp_cdf, s.cdp + s.cdf, sum_rounding);
+  EXPECT_NEAR(s.cdv_cd1, s.cdv + cd1, sum_rounding);
+  EXPECT_NEAR(s.cdv_cd2, s.cdv + cd2, sum_rounding);
+  // The coefficient record: EM, ALP, CL, CM, CDP, CDF, CDP+CDF, CDV, CDV+CD1, CDV+CD2.
+  std::vector<float> record(10, NAN);
+  for (const std::string& line : lines_of(read_file(point + ".SEP")))
+    if (line.rfind("    2", 0) == 0)
+      for (size_t k = 0; k < record.size(); ++k) record[k] = std::stof(line.substr(5 + 12 * k, 12));
+  const float listed[] = {0.75f, 2.0f, s.cl, s.cm, s.cdp, s.cdf, cdp_cdf, s.cdv, s.cdv_cd1, s.cdv_cd2};
+  for (size_t k = 0; k < record.size(); ++k) EXPECT_NEAR(record[k], listed[k], 6.0e-6f) << "record field " << k + 1;
+  std::vector<CsvRow> rows = csv_rows(d.file("study/polar.csv"));
+  ASSERT_EQ(rows.size(), 1u);
+  const std::pair<const char*, float> columns[] = {{"alpha", 2.0f}, {"cl", s.cl},   {"cm", s.cm},   {"cdp", s.cdp},
+                                                   {"cdf", s.cdf},  {"cdv", s.cdv}, {"cd1", cd1},   {"cd2", cd2},
+                                                   {"cd", s.cdv_cd2}};
+  for (auto [name, value] : columns) EXPECT_EQ(printed(rows[0].at(name), 5), printed(value, 5)) << name;
+}
+
 // ---------------------------------------------------------------------------
 // Viscous subsonic flow against the peer method's polars at α = 2°, transition
 // fixed (reference/xfoil/polars.txt). Its compressibility correction puts its
