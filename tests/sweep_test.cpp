@@ -225,6 +225,7 @@ TEST_P(Verdict, OfAnAlternatingCouplingFollowsTheCoefficients) {
 INSTANTIATE_TEST_SUITE_P(
     Cycles, Verdict,
     ::testing::Values(Cycle{{0.40f, 0.47f}, {0.009f, 0.009f}, {0.05f, 0.05f}, 1.0e-4f, "not converged", "lift swings"},
+                      Cycle{{0.4400f, 0.4450f}, {0.009f, 0.009f}, {0.05f, 0.05f}, 1.0e-4f, "not converged", "lift swings"},
                       Cycle{{0.4400f, 0.4401f}, {0.009f, 0.009f}, {0.05f, 0.05f}, 1.0e-4f, "converged", "below"},
                       Cycle{{0.4400f, 0.4401f}, {0.00910f, 0.00915f}, {0.0338f, 0.0408f}, 5.0e-3f, "converged",
                             "only through the transition switching"},
