@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <thread>
 
 #include "files.h"
 
@@ -18,6 +19,7 @@ namespace tarn::sweep {
 namespace {
 
 constexpr size_t kMostHolderText = 400;
+constexpr auto kHolderWritten = std::chrono::milliseconds(50);  // time a new holder takes to write its name
 
 std::string host_name() {
   char buf[256] = {};
@@ -36,7 +38,7 @@ std::string holder_of(int fd) {
   ssize_t n = pread(fd, buf, kMostHolderText, 0);
   std::string text = n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
   while (!text.empty() && (text.back() == '\n' || text.back() == '\0')) text.pop_back();
-  return text.empty() ? "another process" : text;
+  return text;
 }
 
 }  // namespace
@@ -48,6 +50,11 @@ FolderLock::FolderLock(const std::string& dir, const std::string& file, const st
   if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
     int error = errno;
     std::string who = holder_of(fd_);
+    if (who.empty()) {  // the holder has only just taken the lock
+      std::this_thread::sleep_for(kHolderWritten);
+      who = holder_of(fd_);
+    }
+    if (who.empty()) who = "another process";
     if (error != EWOULDBLOCK || !wait) {
       close(fd_);
       if (error != EWOULDBLOCK) throw std::runtime_error("cannot lock " + path + ": " + std::strerror(error));

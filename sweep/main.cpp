@@ -120,6 +120,8 @@ Study study_of(const Options& o) {
   if (o.out.empty()) refuse("give the study folder with --out");
   if (o.xtr >= 0.0 && (o.xtu >= 0.0 || o.xtl >= 0.0)) refuse("give --xtr, or --xtu and --xtl, not both");
   if (o.jobs < 1) refuse("--jobs must be 1 or more");
+  std::string path = tarn::sweep::path_problem(o.out);
+  if (!path.empty()) refuse("--out: " + path);
   Study s;
   s.source = o.aerofoil;
   s.mach = list_of(o.mach, "--mach");

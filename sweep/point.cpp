@@ -171,13 +171,14 @@ struct PointRun {
   RunAnswers base;
   std::string folder;
   bool keep_tries = false;
-  bool finished_now = false;  // the point's result written by this run
+  bool finished_now = false;    // the point's result written by this run
+  bool first_pass_now = false;  // its own tries run by this run, ended without convergence
 };
 
 // The point's own tries (the first pass), or, when they have ended without
 // convergence, the starts from its neighbours (the second pass). Returns
 // false, with `pending` saying why, when the point is left pending.
-bool run_passes(const PointRun& r, std::vector<TryRecord>& tries, double& seconds_before, std::string& pending) {
+bool run_passes(PointRun& r, std::vector<TryRecord>& tries, double& seconds_before, std::string& pending) {
   TryFiles of_try{r.base.name, r.s.aerofoil};
   std::vector<Neighbour> neighbours = lower_neighbours(r.folder, r.p);
   if (!fs::exists(kFirstPassFile)) {
@@ -190,6 +191,7 @@ bool run_passes(const PointRun& r, std::vector<TryRecord>& tries, double& second
     put_away_last(tries, of_try);
     seconds_before = std::chrono::duration<double>(Clock::now() - start).count();
     write_json(kFirstPassFile, first_pass_json(tries, seconds_before));
+    r.first_pass_now = true;
   } else {
     Json first = read_json(kFirstPassFile);
     tries = first_pass_tries(first);
@@ -217,7 +219,8 @@ int run_point_here(PointRun& r) {
   if (!run_passes(r, tries, seconds_before, pending)) {
     log_point(".", pending);
     std::cout << "point " << r.p.number << ": pending, " << pending << '\n';
-    return kSweepPending;
+    // The first pass has done its part; the second cannot yet.
+    return r.first_pass_now ? kSweepConverged : kSweepPending;
   }
   size_t best = best_try(tries);
   TryFiles of_try{r.base.name, r.s.aerofoil};

@@ -26,7 +26,9 @@ float swept_value(const Point& p) { return p.lift_given ? p.cl : p.alpha; }
 }  // namespace
 
 std::vector<Neighbour> lower_neighbours(const std::string& folder, const Point& p) {
-  fs::path dir = fs::absolute(folder).lexically_normal().parent_path().parent_path();
+  fs::path point = fs::absolute(folder).lexically_normal();
+  if (point.filename().empty()) point = point.parent_path();  // given with a trailing slash
+  fs::path dir = point.parent_path().parent_path();
   std::vector<Point> points;
   try {
     if (fs::exists(dir / kStudyFile)) points = points_of(read_study(dir.string()));

@@ -154,14 +154,15 @@ bool is_empty_but_lock(const std::string& dir) {
   return true;
 }
 
+// The paths that become words of the plans hold no control characters.
+void check_paths(const std::string& dir) {
+  std::string problem = path_problem(dir);
+  if (!problem.empty()) throw std::runtime_error(problem);
+}
+
 // A study folder may be new, empty, or hold the same study (which is then
-// taken up where it was left). Its path becomes words of the plans, which
-// hold no control characters.
+// taken up where it was left).
 void check_folder(const Study& s, const std::string& dir, const std::string& aerofoil_text) {
-  for (const std::string& path : {fs::absolute(dir).string(), self_program()})
-    if (has_control_character(path))
-      throw std::runtime_error("the path " + printable(path) +
-                               " holds a control character (a newline, a tab, ...): give another");
   if (!fs::exists(dir)) return;
   if (!fs::is_directory(dir)) throw std::runtime_error(dir + " exists and is not a folder");
   if (!fs::exists(fs::path(dir) / kStudyFile)) {
@@ -178,6 +179,13 @@ void check_folder(const Study& s, const std::string& dir, const std::string& aer
 }
 
 }  // namespace
+
+std::string path_problem(const std::string& dir) {
+  for (const std::string& path : {fs::absolute(dir).string(), self_program()})
+    if (has_control_character(path))
+      return "the path " + printable(path) + " holds a control character (a newline, a tab, ...): give another";
+  return std::string();
+}
 
 std::vector<Point> points_of(const Study& s) {
   std::vector<Point> points;
@@ -225,9 +233,16 @@ std::string answers_of(const Study& s, const Point& p, RunAnswers& a) {
 }
 
 std::unique_ptr<FolderLock> lock_study(const Study& s, const Aerofoil& aerofoil, const std::string& dir, bool wait) {
-  check_folder(s, dir, aerofoil.text);
+  // A folder holding another study is refused before anything is written;
+  // the folder is checked again under the lock, which another process may
+  // hold while it writes its plan.
+  check_paths(dir);
+  if (fs::exists(fs::path(dir) / kStudyFile) || (fs::exists(dir) && !fs::is_directory(dir)))
+    check_folder(s, dir, aerofoil.text);
   fs::create_directories(dir);
-  return std::make_unique<FolderLock>(dir, kStudyLock, "a study", wait);
+  auto lock = std::make_unique<FolderLock>(dir, kStudyLock, "a study", wait);
+  check_folder(s, dir, aerofoil.text);
+  return lock;
 }
 
 void write_plan(const Study& s, const Aerofoil& aerofoil, const std::string& dir, const PointOptions& o) {
@@ -237,7 +252,6 @@ void write_plan(const Study& s, const Aerofoil& aerofoil, const std::string& dir
     if (!problem.empty()) throw std::invalid_argument(problem);
   }
   const std::string& aerofoil_text = aerofoil.text;
-  check_folder(s, dir, aerofoil_text);
   fs::create_directories(fs::path(dir) / kPointsFolder);
   write_text((fs::path(dir) / s.aerofoil).string(), aerofoil_text);
   write_json((fs::path(dir) / kStudyFile).string(), study_json(s));

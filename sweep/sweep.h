@@ -78,6 +78,10 @@ Aerofoil import_aerofoil(const std::string& source);
 // point.json, jobs.txt and slurm.sh. A folder already holding the same study
 // is kept as it is, finished points included; another study's folder, or a
 // folder of other files, is refused (std::runtime_error).
+// Why the study folder cannot be given to the plans as one shell word on
+// one line (a control character in its path or the program's); empty when
+// it can.
+std::string path_problem(const std::string& dir);
 void write_plan(const Study& s, const Aerofoil& aerofoil, const std::string& dir, const PointOptions& o);
 Study read_study(const std::string& dir);
 

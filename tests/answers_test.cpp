@@ -70,7 +70,7 @@ Json point_result(const std::string& study, int point) {
 // converged one. α = 1.25° is the Euler test case of the reference data.
 
 constexpr float kMach = 0.8f;
-const char* const kStudy = "NACA0012.DAT --mach 0.8 --alpha 1,1.25 --inviscid --set XS=1.7 --set NSC=200 --set NSF=400";
+const char* const kStudy = "NACA0012.DAT --mach 0.8 --alpha 1,1.25 --inviscid --set XS=1.7 --set NSC=200 --set NSF=400 --keep-tries";
 
 class TransonicStudy : public ::testing::Test {
  protected:

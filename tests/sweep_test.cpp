@@ -81,22 +81,45 @@ TEST(Sweep, PolarMatchesSeparateSetUpAndSolverRunsToTheLastPrintedDigit) {
   }
 }
 
-TEST(Sweep, PlannedStudyRunByParallelOrBySlurmTasksGivesTheDirectPolar) {
+// A point's result.json without the times, which differ from run to run.
+Json without_times(Json j) {
+  j.erase("seconds");
+  for (Json& t : j["tries"]) t.erase("seconds");
+  return j;
+}
+
+// The polar and every point's result of a study folder, times aside.
+std::string results(const TempDir& d, const std::string& folder, int points) {
+  std::string all = read_file(d.file(folder + "/polar.csv"));
+  for (int k = 1; k <= points; ++k) {
+    char point[16];
+    std::snprintf(point, sizeof point, "%03d", k);
+    all += without_times(Json::parse(read_file(d.file(folder + "/points/" + point + "/result.json")))).dump();
+  }
+  return all;
+}
+
+// At M 0.7 on 96 lines, 5 degrees converges only from the flow at 4 degrees
+// (see below): run backwards, the rescued point runs before its neighbour.
+TEST(Sweep, PlannedStudyRunBackwardsByParallelOrBySlurmTasksGivesTheDirectResults) {
   if (std::system("command -v parallel > /dev/null 2>&1") != 0) GTEST_SKIP() << "GNU parallel is not installed";
   TempDir d;
-  const std::string study = "NACA0012.DAT --mach 0.5 --alpha 0,2 --grid 96 --out ";
-  ASSERT_EQ(sweep(d, study + "direct").status, 0);
-  for (const char* folder : {"parallel", "slurm"}) {
+  const std::string study = "NACA0012.DAT --mach 0.7 --alpha 4,5 --grid 96 --out ";
+  ASSERT_EQ(sweep(d, study + "direct --jobs 1").status, 0);
+  for (const char* folder : {"parallel", "'slurm tasks'"}) {
     ProgramResult plan = sweep(d, study + folder + " --plan-only");
     ASSERT_EQ(plan.status, 0) << plan.err;
-    EXPECT_FALSE(file_exists(d.file(std::string(folder) + "/points/001/result.json")));
   }
-  EXPECT_EQ(shell(d, "parallel -j2 < parallel/jobs.txt"), 0);
-  for (int task = 1; task <= 2; ++task)
-    EXPECT_EQ(shell(d, "SLURM_ARRAY_TASK_ID=" + std::to_string(task) + " bash slurm/slurm.sh"), 0);
-  for (const char* folder : {"parallel", "slurm"}) {
-    EXPECT_EQ(run_program("tarnsweep", d.path(), "", std::string("--collect ") + folder).status, 0);
-    EXPECT_EQ(read_file(d.file(std::string(folder) + "/polar.csv")), read_file(d.file("direct/polar.csv")));
+  EXPECT_FALSE(file_exists(d.file("parallel/points/001/result.json")));
+  // Points first, then the rescues: each list run twice, backwards.
+  for (int pass = 1; pass <= 2; ++pass) {
+    EXPECT_EQ(shell(d, "tac parallel/jobs.txt | parallel -j2"), 0);
+    for (int task = 2; task >= 1; --task)
+      EXPECT_EQ(shell(d, "SLURM_ARRAY_TASK_ID=" + std::to_string(task) + " bash 'slurm tasks/slurm.sh'"), 0);
+  }
+  for (const char* folder : {"parallel", "slurm tasks"}) {
+    EXPECT_EQ(run_program("tarnsweep", d.path(), "", std::string("--collect '") + folder + "'").status, 0);
+    EXPECT_EQ(results(d, folder, 2), results(d, "direct", 2)) << folder;
   }
 }
 
@@ -262,56 +285,122 @@ INSTANTIATE_TEST_SUITE_P(
                       Refusal{"NACA0012.DAT --mach 0.5 --cl 0.3 --inviscid --out study", "needs a viscous run"},
                       Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --bogus --out study", "--bogus"},
                       Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --out study", "NACA0012.DAT: "},
-                      Refusal{"MISSING.DAT --mach 0.5 --alpha 0 --out study", "MISSING.DAT"}));
+                      Refusal{"MISSING.DAT --mach 0.5 --alpha 0 --out study", "MISSING.DAT"},
+                      Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --out \"$(printf 'study\\nrm -r x')\"",
+                              "holds a control character"}));
 
-pid_t start_sweep(const TempDir& d, const std::vector<std::string>& args) {
-  std::vector<std::string> all = {std::string(TARN_BIN_DIR) + "/tarnsweep"};
-  all.insert(all.end(), args.begin(), args.end());
+// tarnsweep started in the folder in a process group of its own, as a shell
+// starts a command at the terminal; its output goes to d/name.out.
+pid_t start_sweep(const TempDir& d, const std::string& args, const std::string& name = "sweep") {
+  std::vector<std::string> all = {"/bin/sh", "-c", "exec '" + std::string(TARN_BIN_DIR) + "/tarnsweep' " + args};
   std::vector<char*> argv;
   for (std::string& a : all) argv.push_back(a.data());
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, d.file(name + ".out").c_str(), O_WRONLY | O_CREAT, 0644);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, d.file(name + ".err").c_str(), O_WRONLY | O_CREAT, 0644);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
   pid_t pid = -1;
   std::filesystem::path here = std::filesystem::current_path();
   std::filesystem::current_path(d.path());
-  posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
   std::filesystem::current_path(here);
   posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
   return pid;
 }
 
-TEST(Sweep, InterruptKeepsFinishedPointsAndTheSameCommandTakesUpTheRest) {
-  TempDir d;
-  write_naca0012(d);
-  const std::vector<std::string> args = {"NACA0012.DAT", "--mach", "0.5", "--alpha", "0:3:1", "--grid",
-                                         "96",           "--jobs", "1",   "--out",   "study"};
-  pid_t pid = start_sweep(d, args);
-  ASSERT_GT(pid, 0);
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!file_exists(d.file("study/points/001/result.json")) && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  kill(pid, SIGINT);
+int exit_status(pid_t pid) {
   int status = 0;
   waitpid(pid, &status, 0);
-  EXPECT_EQ(WEXITSTATUS(status), 130);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void wait_for_file(const std::string& path) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!file_exists(path) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+const std::string kStudy = "NACA0012.DAT --mach 0.5 --alpha 0:3:1 --grid 96 --jobs 1 --out ";
+
+class Stop : public ::testing::TestWithParam<int> {};
+
+// Ctrl-C at a terminal (SIGINT to the foreground process group) or a batch
+// system's stop (SIGTERM to the group) while points run: no point gets a
+// verdict from it, and the same command run again gives the polar of an
+// uninterrupted study.
+TEST_P(Stop, OfTheProcessGroupThenTheSameCommandGiveTheUninterruptedPolar) {
+  TempDir d;
+  write_naca0012(d);
+  pid_t pid = start_sweep(d, kStudy + "study");
+  ASSERT_GT(pid, 0);
+  wait_for_file(d.file("study/points/001/result.json"));
+  kill(-pid, GetParam());
+  EXPECT_EQ(exit_status(pid), 130);
   int finished = 0;
   for (const char* p : {"001", "002", "003", "004"})
     finished += file_exists(d.file("study/points/" + std::string(p) + "/result.json"));
   EXPECT_GE(finished, 1);
   EXPECT_LT(finished, 4);
-  std::string first = read_file(d.file("study/points/001/result.json"));
+  ProgramResult collect = run_program("tarnsweep", d.path(), "", "--collect study");
+  EXPECT_EQ(collect.status, 3);
+  EXPECT_NE(collect.out.find(std::to_string(4 - finished) + " pending"), std::string::npos) << collect.out;
+  EXPECT_EQ(sweep(d, kStudy + "study").status, 0);
+  ASSERT_EQ(sweep(d, kStudy + "direct").status, 0);
+  EXPECT_EQ(read_file(d.file("study/polar.csv")), read_file(d.file("direct/polar.csv")));
+}
 
-  std::string again;
-  for (const std::string& a : args) again += a + " ";
-  EXPECT_EQ(sweep(d, again).status, 0);
-  EXPECT_EQ(read_file(d.file("study/points/001/result.json")), first);
-  EXPECT_EQ(csv_rows(d.file("study/polar.csv")).size(), 4u);
-  for (const Row& row : csv_rows(d.file("study/polar.csv"))) EXPECT_EQ(row.at("verdict"), "converged");
-  ProgramResult other = sweep(d, "NACA0012.DAT --mach 0.6 --alpha 0 --grid 96 --out study");
-  EXPECT_EQ(other.status, 2);
-  EXPECT_NE(other.err.find("different study"), std::string::npos);
+INSTANTIATE_TEST_SUITE_P(Sweep, Stop, ::testing::Values(SIGINT, SIGTERM));
+
+// The same study twice, or two studies, started together into one folder:
+// one runs, the other is refused at once, and the folder holds the results
+// of the one that ran.
+TEST(Sweep, SecondStudyIntoAFolderInUseIsRefused) {
+  TempDir d;
+  write_naca0012(d);
+  const std::string other = "NACA0012.DAT --mach 0.6 --alpha 0,1 --grid 96 --out ";
+  for (const std::string& second : {kStudy, other}) {
+    pid_t a = start_sweep(d, kStudy + "study", "a"), b = start_sweep(d, second + "study", "b");
+    int first = exit_status(a), then = exit_status(b);
+    EXPECT_EQ(first + then, 2) << read_file(d.file("a.err")) << read_file(d.file("b.err"));
+    std::string refusal = read_file(d.file(first == 2 ? "a.err" : "b.err"));
+    EXPECT_TRUE(refusal.find("in use by") != std::string::npos ||
+                refusal.find("different study") != std::string::npos)
+        << refusal;
+    bool ran_other = first == 2 && second == other;
+    ASSERT_EQ(sweep(d, (ran_other ? other : kStudy) + "direct").status, 0);
+    EXPECT_EQ(read_file(d.file("study/polar.csv")), read_file(d.file("direct/polar.csv")));
+    std::filesystem::remove_all(d.file("study"));
+    std::filesystem::remove_all(d.file("direct"));
+  }
+}
+
+// A point whose process is killed (SIGKILL, as by the out-of-memory killer)
+// gets no verdict: it stays pending with the reason logged, and the same
+// command run again takes it up.
+TEST(Sweep, PointWhoseProcessIsKilledStaysPending) {
+  TempDir d;
+  write_naca0012(d);
+  pid_t study = start_sweep(d, kStudy + "study");
+  std::string log = d.file("study/points/002/point.log");
+  wait_for_file(log);
+  int point = 0;
+  while (std::sscanf(read_file(log).c_str(), "started by process %d", &point) != 1)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  kill(point, SIGKILL);
+  EXPECT_EQ(exit_status(study), 3) << read_file(d.file("sweep.out"));
+  EXPECT_FALSE(file_exists(d.file("study/points/002/result.json")));
+  EXPECT_NE(read_file(log).find("signal 9"), std::string::npos) << read_file(log);
+  ProgramResult collect = run_program("tarnsweep", d.path(), "", "--collect study");
+  EXPECT_EQ(collect.status, 3);
+  EXPECT_NE(collect.out.find("point 2: the point's process ended by signal 9"), std::string::npos) << collect.out;
+  EXPECT_EQ(sweep(d, kStudy + "study").status, 0);
+  EXPECT_EQ(result(d, "002")["verdict"]["status"], "converged");
 }
 
 }  // namespace
