@@ -266,6 +266,10 @@ TEST_P(IncidenceReported, FixedIncidenceRunGivesTheRequiredLift) {
   s.alp = 0.0f;
   s.icl = 1;
   s.clc = c.clc;
+  // A coarse stage that settles: the fine stage keeps its surface curvature
+  // term, which would otherwise carry the coarse stage's history.
+  const int coarse = 300;
+  s.nsc = coarse;
   test::write_new_run(lift.path(), s);
   ASSERT_EQ(test::run_tarn(lift.path(), s.name), 0);
   if (c.continued) {
@@ -280,6 +284,7 @@ TEST_P(IncidenceReported, FixedIncidenceRunGivesTheRequiredLift) {
   RunSetup f;
   f.em = c.em;
   f.alp = targeted.alp;
+  f.nsc = coarse;
   test::write_new_run(fixed.path(), f);
   ASSERT_EQ(test::run_tarn(fixed.path(), f.name), 0);
   test::Summary at_alpha = test::last_summary(test::read_file(fixed.file(f.name + ".BRF")));

@@ -103,6 +103,10 @@ void iteration_stage(FlowState& fs) {
   }
 
   run.ICL = std::abs(run.ICL);
+  // A lift-targeting step made within the last block, which the angle tables
+  // have not followed, is withdrawn: the final pass resolves the forces at,
+  // and reports, the incidence the flow was computed at.
+  if (run.ICL == 1) fs.ALP = fs.grid.ALPPREV;
   if (viscous) coupling_cycle(fs, 6);
   run.IPRINT = viscous ? 0 : 1;
   run.NFIELD += n - 1;
