@@ -11,6 +11,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "free_stream/free_stream.h"
 #include "run/run.h"
 #include "run_files.h"
 #include "run_stop.h"
@@ -96,6 +97,7 @@ std::unique_ptr<FlowState> distinctive_state(float em, float alp_degrees) {
   fs->gas.EM = em;
   fs->ALP = alp_degrees / kDegPerRad;
   fs->run.AEROTITLE = "NACA 0012 SECTION FROM THE DUMP TEST";
+  fs->grid.ALPPREV = table_incidence(*fs);  // the incidence the angle tables carry
   return fs;
 }
 
@@ -236,6 +238,20 @@ TEST_F(Dump, ReadingBackReproducesEveryDumpedMemberExactly) {
   read_dump(*back);
   EXPECT_EQ(member_bits(*back), member_bits(*fs));
   EXPECT_EQ(back->run.AEROTITLE, fs->run.AEROTITLE + std::string(80 - fs->run.AEROTITLE.size(), ' '));
+}
+
+// Angle tables a lift-targeting step away from the incidence recorded for
+// them, as an earlier version dumped them, are taken at the incidence they
+// carry, so that the next stage turns them from where they are.
+TEST_F(Dump, ReadingTakesTheIncidenceTheAngleTablesCarry) {
+  auto fs = distinctive_state(0.8f, 1.25f);
+  const float carried = fs->grid.ALPPREV;
+  fs->grid.ALPPREV = carried - 0.003f;
+  write({fs.get()});
+  auto back = std::make_unique<FlowState>();
+  open_for_reading();
+  read_dump(*back);
+  EXPECT_EQ(back->grid.ALPPREV, carried);
 }
 
 TEST_F(Dump, WritingListsTheMachNumberAndIncidenceInDegrees) {

@@ -20,6 +20,9 @@ void incidence_update(FlowState& fs);
 // Repeats the tables past the cut, records ALP as their incidence, and sets
 // CA, SA and the far field for it.
 void table_completion(FlowState& fs);
+// The incidence (radians) the angle tables carry: the direction of their
+// first entry less the zero-incidence rotation.
+float table_incidence(const FlowState& fs);
 // Far-field vortex angles for the present tables and beta.
 void far_field_refresh(FlowState& fs);
 

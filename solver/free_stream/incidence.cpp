@@ -43,6 +43,13 @@ void table_completion(FlowState& fs) {
   far_field_refresh(fs);
 }
 
+float table_incidence(const FlowState& fs) {
+  float a = angle(fs.grid.SIN(1), fs.grid.COS(1)) - fs.map.ROT;
+  if (a > kPi) a -= kTwoPi;
+  if (a <= -kPi) a += kTwoPi;
+  return a;
+}
+
 // The compressible vortex angle atan2(-beta sin, -cos), made to increase
 // round the circle by adding whole turns.
 void far_field_refresh(FlowState& fs) {

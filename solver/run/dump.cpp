@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "free_stream/free_stream.h"
 #include "run.h"
 #include "units.h"
 
@@ -22,6 +23,10 @@ const Layout kRetrieved(
 
 constexpr int kTitleLength = 80;
 constexpr int kWordBytes = 4;
+// Largest part (radians) that the rounding of many turns of the angle tables
+// leaves between their incidence and the one recorded; a thousand turns
+// leave about 1E-7.
+constexpr float kTurnRounding = 1.0e-5f;
 
 // Words of the scalar block that the solver no longer uses; they are written
 // with these values and skipped on reading.
@@ -288,6 +293,15 @@ void read_record(int number, size_t bytes, std::string& record) {
              " bytes where this program writes " + std::to_string(bytes) + " (another layout)");
 }
 
+// The incidence the angle tables were last turned for, as the tables
+// themselves carry it. Repeated turns part the two only by rounding, far
+// below kTurnRounding; a dump of an earlier version may hold tables a whole
+// lift-targeting step away from the incidence it records, and the next
+// stage must turn them from where they are.
+void record_table_incidence(float& recorded, float carried) {
+  if (std::fabs(carried - recorded) > kTurnRounding) recorded = carried;
+}
+
 // Mesh counts of the scalar block (words 1-7): they must fit the fixed arrays
 // and agree with one another. An odd count of grid lines is the coarse mesh
 // of an even one and so at most half the capacity.
@@ -344,6 +358,7 @@ void read_dump(FlowState& fs) {
   scalar_record(from_scalars, fs);
   Unpacker from_fields(fields);
   field_record(from_fields, fs);
+  record_table_incidence(fs.grid.ALPPREV, table_incidence(fs));
 
   for (int unit : {kListing, kBrief}) u.write(unit, kTitleLine, fs.run.AEROTITLE);
   for (int unit : {kListing, kBrief}) u.write(unit, kRetrieved, fs.gas.EM, fs.ALP * kDegPerRad);
