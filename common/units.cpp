@@ -1,5 +1,7 @@
 #include "units.h"
 
+#include "text_files.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -31,23 +33,7 @@ void put_u32(std::string& out, uint32_t v) {
   for (int b = 0; b < 4; ++b) out += static_cast<char>((v >> (8 * b)) & 0xFF);
 }
 
-// The temporary file beside a file that is replaced when its unit closes.
-const char* const kStagingSuffix = ".tarn-new";
-
 std::string system_message(int error, const char* fallback) { return error ? std::strerror(error) : fallback; }
-
-// The file that a unit opened kReplacedWhenClosed replaces: the file a
-// symbolic link points to, so that the link survives. Empty for a device or
-// pipe, which is written as it stands.
-std::string replaced_file(const std::string& name) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  fs::file_status st = fs::status(name, ec);
-  if (fs::exists(st) && !fs::is_regular_file(st)) return std::string();
-  if (!fs::is_symlink(fs::symlink_status(name, ec))) return name;
-  fs::path target = fs::canonical(name, ec);
-  return ec ? name : target.string();
-}
 
 }  // namespace
 
@@ -109,13 +95,14 @@ void Units::open(int unit, const std::string& name, OpenStatus status, Form form
   u->output = status != OpenStatus::kExisting;
   u->replaced = status == OpenStatus::kReplacedWhenClosed ? replaced_file(name) : std::string();
   u->staged = !u->replaced.empty();
-  u->path = u->staged ? u->replaced + kStagingSuffix : name;
+  u->path = name;
   u->form = form;
   std::ios::openmode mode = std::ios::binary;
   mode |= u->output ? std::ios::out | std::ios::trunc : std::ios::in;
-  if (u->staged) std::remove(u->path.c_str());  // a temporary left by a run that was killed
   errno = 0;
-  auto f = std::make_unique<std::fstream>(u->path, mode);
+  std::FILE* temporary = u->staged ? create_temporary(u->replaced, u->path) : nullptr;
+  if (temporary) std::fclose(temporary);
+  auto f = u->staged && !temporary ? std::make_unique<std::fstream>() : std::make_unique<std::fstream>(u->path, mode);
   if (!f->is_open()) {
     std::string what = u->staged ? "the temporary file '" + u->path + "' for '" + name + "'" : "file '" + name + "'";
     throw RunStop("cannot open " + what + " on unit " + std::to_string(unit) + ": " +

@@ -63,6 +63,54 @@ std::string printable(const std::string& text) {
   return out;
 }
 
+namespace {
+
+// Length of the UTF-8 character at text[k], or 0 when the bytes there are
+// not one (a stray continuation byte, an overlong or cut-off sequence).
+size_t utf8_length(const std::string& text, size_t k) {
+  auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  unsigned char c = byte(k);
+  size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 && c >= 0xc2 ? 2 : (c >> 4) == 0xe ? 3 : (c >> 3) == 0x1e && c <= 0xf4 ? 4 : 0;
+  if (n == 0 || k + n > text.size()) return 0;
+  for (size_t i = 1; i < n; ++i)
+    if ((byte(k + i) >> 6) != 0x2) return 0;
+  if (n == 3 && ((c == 0xe0 && byte(k + 1) < 0xa0) || (c == 0xed && byte(k + 1) >= 0xa0))) return 0;
+  if (n == 4 && ((c == 0xf0 && byte(k + 1) < 0x90) || (c == 0xf4 && byte(k + 1) >= 0x90))) return 0;
+  return n;
+}
+
+}  // namespace
+
+std::string utf8_text(const std::string& bytes) {
+  std::string out;
+  for (size_t k = 0; k < bytes.size();) {
+    size_t n = utf8_length(bytes, k);
+    unsigned char c = static_cast<unsigned char>(bytes[k]);
+    if (n > 0) {
+      bool control = c < 0x20 || c == 0x7f || (c == 0xc2 && static_cast<unsigned char>(bytes[k + 1]) < 0xa0);
+      if (!control) out.append(bytes, k, n);
+      k += n;
+    } else {
+      if (c >= 0xa0) {  // Latin-1: the code point is the byte
+        out += static_cast<char>(0xc0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3f));
+      }
+      ++k;
+    }
+  }
+  return out;
+}
+
+std::string utf8_prefix(const std::string& text, size_t bytes) {
+  size_t end = 0;
+  while (end < text.size()) {
+    size_t n = std::max<size_t>(1, utf8_length(text, end));
+    if (end + n > bytes) break;
+    end += n;
+  }
+  return text.substr(0, end);
+}
+
 Json read_json(const std::string& path) {
   try {
     return Json::parse(read_text(path));

@@ -38,6 +38,11 @@ inline const std::string kPointLock = "point.lock";
 // pending (a point normally takes well under a minute).
 constexpr double kPointTimeLimit = 600.0;
 
+// The largest factor by which the retries multiply the coarse or fine
+// sweeps of a point (safer numerics, continuations, starts from
+// neighbours).
+constexpr int32_t kMostSweepsFactor = 4;
+
 // The verdicts of a point.
 inline const std::string kConverged = "converged";
 inline const std::string kNotConverged = "not converged";
@@ -50,6 +55,12 @@ Json number(float v);
 
 // Text as a terminal may show it: control characters dropped.
 std::string printable(const std::string& text);
+// Text read as bytes, as valid UTF-8 with no control characters: bytes that
+// are not UTF-8 are taken as Latin-1.
+std::string utf8_text(const std::string& bytes);
+// The longest start of UTF-8 text of at most `bytes` bytes that ends on a
+// character boundary.
+std::string utf8_prefix(const std::string& text, size_t bytes);
 
 // Text files are read and written by read_text and write_text of
 // text_files.h: written whole or not at all (result.json marks a finished

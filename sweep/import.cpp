@@ -14,7 +14,7 @@ Aerofoil import_aerofoil(const std::string& source) {
     std::cerr << "tarnsweep: " << source << ": " << doubt << '\n';
   Aerofoil a;
   a.name = foil::default_output_name(source);
-  a.title = imported.section.title;
+  a.title = utf8_text(imported.section.title);
   // A file already in the native form is kept as it stands, so that a point
   // runs on the very file a user would give tarnprep; the other forms are
   // written as tarnfoil import writes them.

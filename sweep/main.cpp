@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <stdexcept>
@@ -16,6 +17,11 @@ namespace {
 using tarn::sweep::Study;
 
 constexpr size_t kMostValues = 10000;  // values in one list: a guard against a mistyped step
+// Points in a study unless --max-points says otherwise: a study folder
+// holds about 14 files a point, and every point is one process.
+constexpr long kDefaultMostPoints = 100000;
+constexpr long kMostPoints = 10000000;  // --max-points itself: point folders are numbered in 7 digits at most
+constexpr int kMostJobs = 1024;         // points run at once: far beyond the cores of one machine
 constexpr double kStepSlack = 1.0e-6;  // a range ends at its last value within this share of a step
 
 const char* const kUsage =
@@ -104,8 +110,10 @@ std::pair<std::string, float> setting_of(const std::string& text) {
 struct Options {
   std::string aerofoil, mach, alpha, cl, out, run_point, collect, report, plot;
   std::vector<std::string> set;
-  double re = 6.0e6, xtr = -1.0, xtu = -1.0, xtl = -1.0;
+  double re = 6.0e6, xtr = 0.0, xtu = 0.0, xtl = 0.0;
+  bool xtr_given = false, xtu_given = false, xtl_given = false;
   bool inviscid = false, plan_only = false;
+  long max_points = kDefaultMostPoints;
   tarn::sweep::PointOptions point;
   int grid = 160;
   int jobs = static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
@@ -113,13 +121,26 @@ struct Options {
 
 constexpr double kDefaultTransition = 0.05;
 
+// A real option as a float, refused with its value when it is not finite
+// as a float.
+float finite_float(double v, const std::string& option) {
+  float f = static_cast<float>(v);
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", v);
+  if (!std::isfinite(f)) refuse(option + " " + text + ": not a finite number");
+  return f;
+}
+
 Study study_of(const Options& o) {
   if (o.aerofoil.empty()) refuse("give the aerofoil file");
   if (o.mach.empty()) refuse("give the Mach numbers with --mach");
   if (o.alpha.empty() == o.cl.empty()) refuse("give either --alpha or --cl");
   if (o.out.empty()) refuse("give the study folder with --out");
-  if (o.xtr >= 0.0 && (o.xtu >= 0.0 || o.xtl >= 0.0)) refuse("give --xtr, or --xtu and --xtl, not both");
-  if (o.jobs < 1) refuse("--jobs must be 1 or more");
+  if (o.xtr_given && (o.xtu_given || o.xtl_given)) refuse("give --xtr, or --xtu and --xtl, not both");
+  if (o.jobs < 1 || o.jobs > kMostJobs)
+    refuse("--jobs " + std::to_string(o.jobs) + " outside 1 to " + std::to_string(kMostJobs));
+  if (o.max_points < 1 || o.max_points > kMostPoints)
+    refuse("--max-points " + std::to_string(o.max_points) + " outside 1 to " + std::to_string(kMostPoints));
   std::string path = tarn::sweep::path_problem(o.out);
   if (!path.empty()) refuse("--out: " + path);
   Study s;
@@ -127,9 +148,13 @@ Study study_of(const Options& o) {
   s.mach = list_of(o.mach, "--mach");
   if (!o.alpha.empty()) s.alpha = list_of(o.alpha, "--alpha");
   if (!o.cl.empty()) s.cl = list_of(o.cl, "--cl");
-  s.re = static_cast<float>(o.re);
-  s.xtu = static_cast<float>(o.xtr >= 0.0 ? o.xtr : o.xtu >= 0.0 ? o.xtu : kDefaultTransition);
-  s.xtl = static_cast<float>(o.xtr >= 0.0 ? o.xtr : o.xtl >= 0.0 ? o.xtl : kDefaultTransition);
+  size_t points = s.mach.size() * (s.cl.empty() ? s.alpha.size() : s.cl.size());
+  if (points > static_cast<size_t>(o.max_points))
+    refuse(std::to_string(points) + " points asked for, more than " + std::to_string(o.max_points) +
+           "; give --max-points to allow more");
+  s.re = finite_float(o.re, "--re");
+  s.xtu = finite_float(o.xtr_given ? o.xtr : o.xtu_given ? o.xtu : kDefaultTransition, o.xtr_given ? "--xtr" : "--xtu");
+  s.xtl = finite_float(o.xtr_given ? o.xtr : o.xtl_given ? o.xtl : kDefaultTransition, o.xtr_given ? "--xtr" : "--xtl");
   s.viscous = !o.inviscid;
   s.grid = o.grid;
   for (const std::string& text : o.set) s.set.push_back(setting_of(text));
@@ -170,7 +195,8 @@ int main(int argc, char** argv) {
   app.add_option("--set", o.set,
                  "A numerical parameter of tarnprep by name: NSC, NSF, XS, XM, GVISCC, NVISCC, "
                  "GVISCF, NVISCF, DD21, DD22, EP, QCP");
-  app.add_option("--jobs", o.jobs, "Points run at once (default: the number of cores)");
+  app.add_option("--jobs", o.jobs, "Points run at once, 1 to 1024 (default: the number of cores)");
+  app.add_option("--max-points", o.max_points, "Most points a study may have (default 100000)");
   app.add_option("--out", o.out, "Study folder");
   app.add_flag("--plan-only", o.plan_only, "Write the study folder, jobs.txt, slurm.sh and submit.sh, run nothing");
   app.add_flag("--keep-tries", o.point.keep_tries, "Keep the files of every try (by default only of points not converged)");
@@ -181,6 +207,9 @@ int main(int argc, char** argv) {
   app.add_option("--plot", o.plot, "Plot an ordinary tarn run from its listings: [FOLDER/]NAME");
   try {
     app.parse(argc, argv);
+    o.xtr_given = app.count("--xtr") > 0;
+    o.xtu_given = app.count("--xtu") > 0;
+    o.xtl_given = app.count("--xtl") > 0;
     if (!o.run_point.empty() || !o.collect.empty()) {
       int flags = (o.point.wait ? 1 : 0) + (o.point.keep_tries && *point ? 1 : 0);
       if (argc != 3 + flags) refuse("--run-point takes a folder, --keep-tries and --wait; --collect a folder and --wait");

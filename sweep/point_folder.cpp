@@ -161,7 +161,7 @@ ConsoleToFile::ConsoleToFile() {
   std::cout.flush();
   std::fflush(stdout);
   saved_ = dup(STDOUT_FILENO);
-  int fd = open(kConsoleFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  int fd = open(kConsoleFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd >= 0) {
     dup2(fd, STDOUT_FILENO);
     close(fd);

@@ -20,6 +20,7 @@ namespace {
 constexpr int32_t kNeighbourSweeps = 4;
 constexpr float kNeighbourXs = 1.7f;
 constexpr float kNeighbourCoupling = 0.5f;
+static_assert(kNeighbourSweeps <= kMostSweepsFactor);
 
 float swept_value(const Point& p) { return p.lift_given ? p.cl : p.alpha; }
 

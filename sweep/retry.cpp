@@ -24,10 +24,17 @@ struct Safer {
   int32_t sweeps;  // factor on NSC and NSF
   float coupling;  // factor on GVISCC and GVISCF
 };
-const Safer kSafer[] = {{1.7f, 2, 0.5f}, {1.5f, 3, 0.25f}, {1.3f, 4, 0.25f}};
+constexpr Safer kSafer[] = {{1.7f, 2, 0.5f}, {1.5f, 3, 0.25f}, {1.3f, 4, 0.25f}};
+constexpr bool sweeps_fit() {
+  for (const Safer& r : kSafer)
+    if (r.sweeps > kMostSweepsFactor) return false;
+  return true;
+}
+static_assert(sweeps_fit(), "the run-data fields are checked for kMostSweepsFactor times the sweeps");
 constexpr int32_t kLeastCoarse = 100;
 constexpr int32_t kContinuedSweeps = 2;  // a continuation's fine stage, in fine stages of the point
 constexpr size_t kMostTries = 12;
+static_assert(kContinuedSweeps <= kMostSweepsFactor);
 // A continuation is continued again only when it brought the run at least
 // this much nearer convergence (its distance this share of the one before).
 constexpr float kProgress = 0.5f;

@@ -15,6 +15,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr float kMillion = 1.0e6f;
+constexpr int32_t kMostInField = 99999;  // the largest count an I5 field of the run-data file holds
 constexpr size_t kTitleField = 68;
 constexpr size_t kAerofoilField = 12;
 constexpr size_t kTitleHead = 36;  // characters of the aerofoil title in a run title
@@ -25,26 +26,46 @@ std::string padded(std::string text, size_t width) {
 }
 
 std::string run_title(const Study& s, const Point& p) {
-  std::string head = s.title.substr(0, kTitleHead);
+  std::string head = utf8_prefix(s.title, kTitleHead);
   head.erase(head.find_last_not_of(' ') + 1);
   std::string t = head + ", M = " + decimal(p.mach) +
                   (p.lift_given ? ", CL = " + decimal(p.cl) : ", ALPHA = " + decimal(p.alpha) + " DEG");
   if (!s.viscous) t += ", INVISCID";
-  return t.substr(0, kTitleField);
+  return utf8_prefix(t, kTitleField);
+}
+
+// A value in a message: its decimal, or what it is when not finite.
+std::string shown(float v) {
+  if (std::isnan(v)) return "nan";
+  if (std::isinf(v)) return v > 0.0f ? "inf" : "-inf";
+  return decimal(v);
 }
 
 // The conditions a study was asked for, in the ranges tarnprep accepts.
 std::string condition_problem(const Study& s, const Point& p) {
   auto in = [](float v, float lo, float hi) { return v >= lo && v <= hi; };
-  if (!in(p.mach, kMinMach, kMaxMach)) return "Mach number " + decimal(p.mach) + " outside 0.05 to 0.95";
-  if (!in(p.alpha, -kMaxIncidence, kMaxIncidence)) return "incidence " + decimal(p.alpha) + " outside -20 to 20";
+  if (!in(p.mach, kMinMach, kMaxMach)) return "Mach number " + shown(p.mach) + " outside 0.05 to 0.95";
+  if (!in(p.alpha, -kMaxIncidence, kMaxIncidence)) return "incidence " + shown(p.alpha) + " outside -20 to 20";
   if (p.lift_given && !s.viscous) return "a required lift coefficient needs a viscous run";
-  if (p.lift_given && !in(p.cl, kMinLift, kMaxLift)) return "lift coefficient " + decimal(p.cl) + " outside -9999 to 99999";
+  if (p.lift_given && !in(p.cl, kMinLift, kMaxLift)) return "lift coefficient " + shown(p.cl) + " outside -9999 to 99999";
   if (!s.viscous) return std::string();
   if (!(s.re >= kMinReynoldsMillions * kMillion && std::isfinite(s.re)))
-    return "Reynolds number " + decimal(s.re) + " below 1E5";
-  if (!in(s.xtu, kMinTransition, kMaxTransition) || !in(s.xtl, kMinTransition, kMaxTransition))
-    return "transition outside 0.01 to 1";
+    return "Reynolds number " + shown(s.re) + " outside 1E5 to the largest finite number";
+  if (!in(s.xtu, kMinTransition, kMaxTransition)) return "upper transition " + shown(s.xtu) + " outside 0.01 to 1";
+  if (!in(s.xtl, kMinTransition, kMaxTransition)) return "lower transition " + shown(s.xtl) + " outside 0.01 to 1";
+  return std::string();
+}
+
+// The counts of sweeps that the retries may multiply (kMostSweepsFactor)
+// still fit the I5 fields of the run-data file.
+std::string sweeps_problem(const RunAnswers& a) {
+  const int32_t most = kMostInField / kMostSweepsFactor;
+  for (auto [name, count] : {std::pair{"NSC", a.NSC}, {"NSF", a.NSF}})
+    if (count > most)
+      return "--set " + std::string(name) + "=" + std::to_string(count) + ": outside " +
+             (std::string(name) == "NSC" ? "0" : "1") + " to " + std::to_string(most) + " (the retries run up to " +
+             std::to_string(kMostSweepsFactor) + " times as many sweeps, and a run-data field holds at most " +
+             std::to_string(kMostInField) + ")";
   return std::string();
 }
 
@@ -227,9 +248,9 @@ std::string answers_of(const Study& s, const Point& p, RunAnswers& a) {
   if (!problem.empty()) return "--grid " + std::to_string(s.grid) + ": " + problem;
   for (const auto& [name, value] : s.set) {
     problem = set_numerical_parameter(a, name, value);
-    if (!problem.empty()) return "--set " + name + "=" + decimal(value) + ": " + problem;
+    if (!problem.empty()) return "--set " + name + "=" + shown(value) + ": " + problem;
   }
-  return std::string();
+  return sweeps_problem(a);
 }
 
 std::unique_ptr<FolderLock> lock_study(const Study& s, const Aerofoil& aerofoil, const std::string& dir, bool wait) {

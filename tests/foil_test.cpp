@@ -2,6 +2,7 @@
 // forms keep their lift, the NACA generators follow the published equations,
 // and bad input is refused with a message and nothing written.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdio>
@@ -271,7 +272,7 @@ TEST_P(FoilBadInput, IsRefusedWithAMessageAndNothingWritten) {
   EXPECT_NE(r.err.find("in.dat"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
   EXPECT_FALSE(test::file_exists(dir.file("OUT.DAT")));
-  EXPECT_FALSE(test::file_exists(dir.file("OUT.DAT.part")));
+  EXPECT_TRUE(test::staged_files(dir.path()).empty());
   if (c.file) {
     EXPECT_EQ(test::read_file(dir.file("in.dat")), c.file);
   }
@@ -298,6 +299,25 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"OutputIsTheInput", "SECTION\n1 0\n0.5 0.06\n0 0\n0.5 -0.06\n1 0\n",
                  "import in.dat -o ./in.dat --force", "the output would overwrite the input"}),
     [](const ::testing::TestParamInfo<BadInput>& info) { return std::string(info.param.name); });
+
+// The whole-file writer never follows a link planted where a temporary
+// might be (the names writers used before, here pointing at a file of the
+// user), and never replaces anything but a regular file (a pipe here).
+TEST(FoilOutput, IsWrittenPastPlantedLinksAndNeverOverADeviceOrPipe) {
+  TempDir dir;
+  test::write_file(dir.file("victim.txt"), "keep me\n");
+  for (const char* planted : {"OUT.DAT.part", "OUT.DAT.tarn-new"})
+    std::filesystem::create_symlink(dir.file("victim.txt"), dir.file(planted));
+  ASSERT_EQ(tarnfoil(dir, "naca 0012 -o OUT.DAT --force").status, 0);
+  EXPECT_EQ(test::read_file(dir.file("victim.txt")), "keep me\n");
+  EXPECT_EQ(test::read_file(dir.file("OUT.DAT")).substr(0, 4), "NACA");
+  ASSERT_EQ(mkfifo(dir.file("PIPE.DAT").c_str(), 0644), 0);
+  auto r = tarnfoil(dir, "naca 0012 -o PIPE.DAT --force");
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
+  EXPECT_TRUE(std::filesystem::is_fifo(dir.file("PIPE.DAT")));
+  EXPECT_TRUE(test::staged_files(dir.path()).empty());
+}
 
 TEST(FoilCommandLine, HelpVersionAndUsageErrors) {
   TempDir dir;

@@ -130,4 +130,11 @@ std::string shared_file(const std::string& relative) {
   return dir.empty() ? std::string() : dir + "/" + relative;
 }
 
+std::vector<std::string> staged_files(const std::string& dir) {
+  std::vector<std::string> found;
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    if (e.path().filename().string().find(".tarn-new.") != std::string::npos) found.push_back(e.path().string());
+  return found;
+}
+
 }  // namespace tarn::test

@@ -43,6 +43,9 @@ ProgramResult run_program_with_file_limit(const std::string& program, const std:
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& text);
 bool file_exists(const std::string& path);
+// Temporaries of the whole-file writers left in a folder (none after a
+// write that completed or failed).
+std::vector<std::string> staged_files(const std::string& dir);
 std::vector<std::string> lines_of(const std::string& text);
 
 // Rows of a CSV table by column name (the first line that is not a comment

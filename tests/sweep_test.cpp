@@ -199,6 +199,32 @@ TEST(Sweep, SeligFileIsImportedAsTarnfoilImportsIt) {
   EXPECT_EQ(result(d, "001")["verdict"]["status"], "converged");
 }
 
+// A title of Latin-1 bytes with a terminal escape, and one whose 36th byte
+// falls inside a UTF-8 character: the study keeps them as valid UTF-8 with
+// no control characters, and the run titles end on a character boundary.
+TEST(Sweep, TitlesAreKeptAsUtf8AndCutBetweenCharacters) {
+  TempDir d;
+  const std::string aerofoil = naca0012_section(d.path());
+  const std::string body = aerofoil.substr(aerofoil.find('\n'));
+  struct Title {
+    std::string given, kept, run;  // the aerofoil's title, study.json's, the start of the run title
+  };
+  const Title titles[] = {
+      {"caf\xe9 \x1b[31mred\x1b[0m", "caf\xc3\xa9 [31mred[0m", "caf\xc3\xa9 [31mred[0m, M = 0.5"},
+      {std::string(35, 'A') + "\xc3\xa9t\xc3\xa9", std::string(35, 'A') + "\xc3\xa9t\xc3\xa9",
+       std::string(35, 'A') + ", M = 0.5"}};
+  for (const Title& t : titles) {
+    write_file(d.file("TITLED.DAT"), t.given + body);
+    std::filesystem::remove_all(d.file("study"));
+    ProgramResult r = run_program("tarnsweep", d.path(), "",
+                                  "TITLED.DAT --mach 0.5 --alpha 1 --inviscid --grid 96 --out study");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Json::parse(read_file(d.file("study/study.json")))["title"], t.kept);
+    std::string run_title = read_file(d.file("study/points/001/P001.TIN")).substr(5, t.run.size());
+    EXPECT_EQ(run_title, t.run);
+  }
+}
+
 // The last stage of a viscous run with small corrections, whose boundary-
 // layer updates alternate between two states: lift, viscous drag and upper
 // transition as given for each, and the coupling change measure.
@@ -286,6 +312,12 @@ INSTANTIATE_TEST_SUITE_P(
                       Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --bogus --out study", "--bogus"},
                       Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --out study", "NACA0012.DAT: "},
                       Refusal{"MISSING.DAT --mach 0.5 --alpha 0 --out study", "MISSING.DAT"},
+                      Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --xtr nan --out study", "--xtr nan"},
+                      Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --xtr -0.5 --out study", "transition -0.5 outside"},
+                      Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --re nan --out study", "--re nan"},
+                      Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --set NSF=100000 --out study", "NSF=100000: outside"},
+                      Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --jobs 10000 --out study", "--jobs 10000 outside"},
+                      Refusal{"NACA0012.DAT --mach 0.1:0.9:0.01 --alpha -20:20:0.01 --out study", "--max-points"},
                       Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --out \"$(printf 'study\\nrm -r x')\"",
                               "holds a control character"}));
 
