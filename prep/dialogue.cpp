@@ -148,12 +148,11 @@ float ask_real(const char* prompt) {
   }
 }
 
-// Reads a real; a value outside [lo, hi] prints the refusal, which itself
-// asks for the value again, and reads once more without the prompt.
+// A real read already: a value outside [lo, hi] prints the refusal, which
+// itself asks for the value again, and reads once more without the prompt.
 // `above`, when given, is the refusal of a value above the range, `refusal`
 // then that of a value below it.
-float ask_real_in_range(const char* prompt, float lo, float hi, const char* refusal, const char* above = nullptr) {
-  float v = ask_real(prompt);
+float keep_in_range(float v, const char* prompt, float lo, float hi, const char* refusal, const char* above = nullptr) {
   for (;;) {
     if (v >= lo && v <= hi) return v;
     tell(above && v > hi ? above : refusal);
@@ -162,6 +161,10 @@ float ask_real_in_range(const char* prompt, float lo, float hi, const char* refu
       v = ask_real(prompt);
     }
   }
+}
+
+float ask_real_in_range(const char* prompt, float lo, float hi, const char* refusal, const char* above = nullptr) {
+  return keep_in_range(ask_real(prompt), prompt, lo, hi, refusal, above);
 }
 
 float ask_mach() {
@@ -184,6 +187,39 @@ float ask_incidence() {
   }
 }
 
+bool is_free(std::string answer) {
+  answer.erase(0, answer.find_first_not_of(' '));
+  answer.erase(answer.find_last_not_of(' ') + 1);
+  std::transform(answer.begin(), answer.end(), answer.begin(), [](unsigned char c) { return std::tolower(c); });
+  return answer == "free";
+}
+
+// XTU and XTL. The answer `free` to XTU asks for free transition: NCRIT,
+// then XTU and XTL as trips (1 for none).
+void ask_transition(RunAnswers& a) {
+  const char* const xtu = " Enter XTU.";
+  const char* const xtu_refusal = " XTU outside range 0.01,1. Re-enter XTU.";
+  tell(xtu);
+  std::string answer;
+  if (!units().read_line(kConsoleIn, answer)) throw RunStop(kEndOfInput, kExitBadInput);
+  if (is_free(answer)) {
+    a.NCRIT = ask_real_in_range(" Enter NCRIT, the critical amplification factor (9 for free flight).",
+                                std::nextafter(0.0f, 1.0f), kMaxNcrit, " NCRIT outside range 0,20. Re-enter NCRIT.");
+    a.XTU = ask_real_in_range(" Enter XTU of the upper-surface trip (1 for none).", kMinTransition, kMaxTransition,
+                              xtu_refusal);
+    a.XTL = ask_real_in_range(" Enter XTL of the lower-surface trip (1 for none).", kMinTransition, kMaxTransition,
+                              " XTL outside range 0.01,1. Re-enter XTL.");
+    return;
+  }
+  float v = 0.0f;
+  if (parse_record(answer, kRealAnswer, {v}) != ReadStatus::kOk || !std::isfinite(v)) {
+    tell(kInputError);
+    v = ask_real(xtu);
+  }
+  a.XTU = keep_in_range(v, xtu, kMinTransition, kMaxTransition, xtu_refusal);
+  a.XTL = ask_real_in_range(" Enter XTL.", kMinTransition, kMaxTransition, " XTL outside range 0.01,1. Re-enter XTL.");
+}
+
 void ask_viscous_parameters(RunAnswers& a) {
   a.ICL = ask_zero_or_one(
       {" Enter ICL, ICL = 1 if a given CL is required ", "            ICL = 0 if a given incidence is required"});
@@ -193,8 +229,7 @@ void ask_viscous_parameters(RunAnswers& a) {
   a.R = kMillion * ask_real_in_range(" Enter R based on chord, DIVIDED BY 1 MILLION.", kMinReynoldsMillions,
                                      kMaxReynoldsMillions, " R must equal or exceed 100000, re-enter R.",
                                      kReynoldsInFull);
-  a.XTU = ask_real_in_range(" Enter XTU.", kMinTransition, kMaxTransition, " XTU outside range 0.01,1. Re-enter XTU.");
-  a.XTL = ask_real_in_range(" Enter XTL.", kMinTransition, kMaxTransition, " XTL outside range 0.01,1. Re-enter XTL.");
+  ask_transition(a);
 }
 
 // One numerical parameter that may keep its default: the texts that

@@ -15,6 +15,11 @@ constexpr float kMinReynoldsMillions = 0.1f;
 // typed in full (6000000 for 6 million), not a number of millions.
 constexpr float kMaxReynoldsMillions = 1000.0f;
 constexpr float kMinTransition = 0.01f, kMaxTransition = 1.0f;
+// Free transition: the critical amplification factor, above 0 and at most 20
+// (9 for free flight or a quiet wind tunnel); XTU and XTL are then trips,
+// kNoTrip meaning none.
+constexpr float kMaxNcrit = 20.0f;
+constexpr float kNoTrip = 1.0f;
 // The required lift coefficient is written in ten columns with four decimals.
 constexpr float kMinLift = -9999.0f, kMaxLift = 99999.0f;
 
@@ -35,6 +40,7 @@ struct RunAnswers {
   float R = 0.0f;         // Reynolds number based on chord
   float XTU = 0.0f;       // upper-surface transition, x/c
   float XTL = 0.0f;       // lower-surface transition, x/c
+  float NCRIT = 0.0f;     // free transition at this critical amplification factor; 0: at XTU, XTL
   int32_t NSG = 160;      // fine-mesh grid lines around the aerofoil
   int32_t NSC = 100;      // coarse-mesh iterations
   int32_t NSF = 200;      // fine-mesh iterations

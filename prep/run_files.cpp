@@ -29,6 +29,10 @@ const Layout kSubdivision("(2I5)");
 const Layout kViscousOptions("(5I5, F5.2, F10.5, I5, 2F10.4)");
 const Layout kBoundaryLayer("(2F10.4, I5, E10.3, 3F10.4, I5)");
 const Layout kCoupling("(3I5, 2F10.7)");
+// Free transition: the boundary-layer record's more flag kFreeTransition
+// says that a free-transition record, holding NCRIT, follows the coupling record.
+const Layout kFreeTransitionRecord("(F10.4)");
+constexpr int32_t kCouplingFollows = 1, kFreeTransition = 2;
 
 // Title record: the coupling terms selected for a viscous run.
 constexpr int32_t kViscousIvp = 4;
@@ -113,9 +117,11 @@ class RunDataWriter {
       u.write(kRunDataFile, kViscousOptions, 1, 1, 0, s.NP, 1, kCirculationRelaxation, 0.0f, a_.ICL, a_.CLC,
               kIncidenceRelaxation);
     if (a_.viscous != 1) return;
+    const bool free = a_.NCRIT > 0.0f;
     u.write(kRunDataFile, kBoundaryLayer, s.GVISC, kCouplingTolerance, s.print_level, a_.R, a_.XTU, a_.XTL,
-            kBaseClosure, 1);
+            kBaseClosure, free ? kFreeTransition : kCouplingFollows);
     u.write(kRunDataFile, kCoupling, 2 * s.NVISC, s.NVISC, 0, a_.DD21, a_.DD22);
+    if (free) u.write(kRunDataFile, kFreeTransitionRecord, a_.NCRIT);
   }
 };
 

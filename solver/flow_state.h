@@ -257,7 +257,8 @@ struct Coupling {
   float LB = 0.05f;     // base-closure length of the wake
   float DD21 = 0.0f, DD22 = 0.0f;  // momentum-thickness increments at transition
   float R = 6.0e6f;     // Reynolds number based on chord
-  float XTU = 0.05f, XTL = 0.05f;  // transition positions
+  float XTU = 0.05f, XTL = 0.05f;  // transition positions (trips with free transition)
+  float NCRIT = 0.0f;   // critical amplification factor of free transition; 0: transition at XTU, XTL
   float CDF = 0.0f, CDV = 0.0f;    // skin-friction drag, viscous drag
   float CLV = 0.0f;     // lift coefficient of the last update
   float ALPOLD = 0.0f;  // incidence before the last lift-targeting step
@@ -290,6 +291,15 @@ struct BoundaryLayer {
   int32_t ITR[2] = {0, 0};     // transition stations
   int32_t ITE[2] = {0, 0};     // trailing-edge stations
   int32_t INSERTED[2] = {0, 0};  // 1 when a transition station was inserted
+  float XT[2] = {0.0f, 0.0f};    // x at which transition was placed in the last calculation
+  // Free transition: the position taken at the last calculation (0 before
+  // the first), why it lies there, the amplification factor reached, the
+  // share of a predicted movement taken and the last movement predicted.
+  float XTFREE[2] = {0.0f, 0.0f};
+  int32_t TRCAUSE[2] = {0, 0};   // a TransitionCause
+  float NTR[2] = {0.0f, 0.0f};
+  float TRRELAX[2] = {1.0f, 1.0f};
+  float TRMOVE[2] = {0.0f, 0.0f};
   // Work arrays of the surface being calculated.
   RVec<kMaxStations + 1> M, S, UE, DUE, TR, RU;
   float T0R = 1.0f;   // total over free-stream static temperature

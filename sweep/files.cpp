@@ -146,6 +146,7 @@ Json study_json(const Study& s) {
   j["re"] = number(s.re);
   j["xtu"] = number(s.xtu);
   j["xtl"] = number(s.xtl);
+  if (s.ncrit > 0.0f) j["ncrit"] = number(s.ncrit);
   j["viscous"] = s.viscous;
   j["grid"] = s.grid;
   j["set"] = set;
@@ -171,6 +172,7 @@ Study study_from_json(const Json& j) {
   s.re = j.at("re").get<float>();
   s.xtu = j.at("xtu").get<float>();
   s.xtl = j.at("xtl").get<float>();
+  s.ncrit = j.value("ncrit", 0.0f);
   s.viscous = j.at("viscous").get<bool>();
   s.grid = j.at("grid").get<int32_t>();
   for (const auto& [name, value] : j.at("set").items()) s.set.emplace_back(name, value.get<float>());

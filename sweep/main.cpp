@@ -26,8 +26,8 @@ constexpr double kStepSlack = 1.0e-6;  // a range ends at its last value within 
 
 const char* const kUsage =
     "usage: tarnsweep AEROFOIL --mach LIST (--alpha LIST | --cl LIST) [--re 6e6] [--xtr X | --xtu X --xtl X]\n"
-    "                 [--inviscid] [--grid 160] [--set NAME=VALUE]... [--jobs N] [--plan-only] [--keep-tries]\n"
-    "                 [--wait] --out DIR\n"
+    "                 [--ncrit 9] [--inviscid] [--grid 160] [--set NAME=VALUE]... [--jobs N] [--plan-only]\n"
+    "                 [--keep-tries] [--wait] --out DIR\n"
     "       tarnsweep --run-point DIR/points/NNN [--keep-tries] [--wait]\n"
     "       tarnsweep --collect DIR [--wait]\n"
     "       tarnsweep --report DIR\n"
@@ -110,7 +110,7 @@ std::pair<std::string, float> setting_of(const std::string& text) {
 struct Options {
   std::string aerofoil, mach, alpha, cl, out, run_point, collect, report, plot;
   std::vector<std::string> set;
-  double re = 6.0e6, xtr = 0.0, xtu = 0.0, xtl = 0.0;
+  double re = 6.0e6, xtr = 0.0, xtu = 0.0, xtl = 0.0, ncrit = 0.0;
   bool xtr_given = false, xtu_given = false, xtl_given = false;
   bool inviscid = false, plan_only = false;
   long max_points = kDefaultMostPoints;
@@ -153,8 +153,11 @@ Study study_of(const Options& o) {
     refuse(std::to_string(points) + " points asked for, more than " + std::to_string(o.max_points) +
            "; give --max-points to allow more");
   s.re = finite_float(o.re, "--re");
-  s.xtu = finite_float(o.xtr_given ? o.xtr : o.xtu_given ? o.xtu : kDefaultTransition, o.xtr_given ? "--xtr" : "--xtu");
-  s.xtl = finite_float(o.xtr_given ? o.xtr : o.xtl_given ? o.xtl : kDefaultTransition, o.xtr_given ? "--xtr" : "--xtl");
+  // With free transition the positions given are trips, and no trip by default.
+  const double fallback = o.ncrit > 0.0 ? tarn::kNoTrip : kDefaultTransition;
+  s.xtu = finite_float(o.xtr_given ? o.xtr : o.xtu_given ? o.xtu : fallback, o.xtr_given ? "--xtr" : "--xtu");
+  s.xtl = finite_float(o.xtr_given ? o.xtr : o.xtl_given ? o.xtl : fallback, o.xtr_given ? "--xtr" : "--xtl");
+  s.ncrit = finite_float(o.ncrit, "--ncrit");
   s.viscous = !o.inviscid;
   s.grid = o.grid;
   for (const std::string& text : o.set) s.set.push_back(setting_of(text));
@@ -190,6 +193,9 @@ int main(int argc, char** argv) {
   app.add_option("--xtr", o.xtr, "Transition x/c on both surfaces (default 0.05)");
   app.add_option("--xtu", o.xtu, "Transition x/c on the upper surface");
   app.add_option("--xtl", o.xtl, "Transition x/c on the lower surface");
+  app.add_option("--ncrit", o.ncrit,
+                 "Free transition (e^N envelope method) at this critical amplification factor, e.g. 9; "
+                 "--xtr, --xtu, --xtl are then trips (default none)");
   app.add_flag("--inviscid", o.inviscid, "Inviscid runs");
   app.add_option("--grid", o.grid, "Grid lines round the aerofoil, even, 96 to 160 (default 160)");
   app.add_option("--set", o.set,

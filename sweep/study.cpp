@@ -53,6 +53,7 @@ std::string condition_problem(const Study& s, const Point& p) {
     return "Reynolds number " + shown(s.re) + " outside 1E5 to the largest finite number";
   if (!in(s.xtu, kMinTransition, kMaxTransition)) return "upper transition " + shown(s.xtu) + " outside 0.01 to 1";
   if (!in(s.xtl, kMinTransition, kMaxTransition)) return "lower transition " + shown(s.xtl) + " outside 0.01 to 1";
+  if (!in(s.ncrit, 0.0f, kMaxNcrit)) return "critical amplification factor " + shown(s.ncrit) + " outside 0 to 20";
   return std::string();
 }
 
@@ -243,6 +244,7 @@ std::string answers_of(const Study& s, const Point& p, RunAnswers& a) {
     a.R = s.re;
     a.XTU = s.xtu;
     a.XTL = s.xtl;
+    a.NCRIT = s.ncrit;
   }
   problem = set_numerical_parameter(a, "NSG", static_cast<float>(s.grid));
   if (!problem.empty()) return "--grid " + std::to_string(s.grid) + ": " + problem;

@@ -33,7 +33,8 @@ struct Study {
   std::vector<float> alpha;        // incidences, degrees (empty when lift coefficients are required)
   std::vector<float> cl;           // required lift coefficients (empty when incidences are given)
   float re = 6.0e6f;               // Reynolds number based on chord
-  float xtu = 0.05f, xtl = 0.05f;  // transition, x/c
+  float xtu = 0.05f, xtl = 0.05f;  // transition, x/c (trips with free transition)
+  float ncrit = 0.0f;              // free transition at this critical amplification factor; 0: at xtu, xtl
   bool viscous = true;
   int32_t grid = 160;                              // grid lines round the aerofoil on the fine mesh
   std::vector<std::pair<std::string, float>> set;  // numerical parameters changed by name

@@ -65,47 +65,89 @@ void thwaites_lookup(float lambda, float& l, float& hbar) {
   hbar = kThwaitesHbar[k] + w * (kThwaitesHbar[k] - kThwaitesHbar[k - 1]);
 }
 
-float laminar_layer(FlowState& fs, int ns, bool print) {
+ThwaitesMarch::ThwaitesMarch(const FlowState& fs) : bl(fs.bl), R(fs.cpl.R), EM(fs.gas.EM) {}
+
+float ThwaitesMarch::stagnation_theta() const {
+  return std::sqrt(0.075f / (R * bl.DUE(1) * std::pow(bl.T0R, 1.5f)));
+}
+
+LaminarStation ThwaitesMarch::advance(int i) {
+  LaminarStation st;
+  const float m = bl.M(i), tr = bl.TR(i);
+  const float fi = std::pow(tr, 4.0f) * std::pow(m / EM, 5.0f);
+  integral += (bl.S(i) - bl.S(i - 1)) * (fi + fprev) / 2.0f;
+  fprev = fi;
+  st.theta = std::sqrt((0.45f / R) * std::pow(EM / (m * tr), 6.0f) * integral);
+  const float dm = (bl.DUE(i) + bl.DUE(i + 1)) / 2.0f;
+  st.lambda = R * dm * bl.T0R * std::sqrt(tr) * st.theta * st.theta;
+  thwaites_lookup(st.lambda, st.l, st.hbar);
+  st.delstar = st.theta * (temperature_ratio(m * m) * (st.hbar + 1.0f) - 1.0f);
+  st.cf = 2.0f * st.l / (st.theta * bl.RU(i));
+  return st;
+}
+
+float laminar_layer(FlowState& fs, int ns, bool print, bool separation) {
   BoundaryLayer& bl = fs.bl;
-  const float r = fs.cpl.R, em = fs.gas.EM;
   int& itr = bl.ITR[ns - 1];
   const int n = bl.N[ns - 1];
   if (print) units().write(kListing, kHeader);
 
-  float theta = std::sqrt(0.075f / (r * bl.DUE(1) * std::pow(bl.T0R, 1.5f)));
-  float hbar = kStagnationHbar;
+  ThwaitesMarch march(fs);
+  float theta = march.stagnation_theta();
   bl.CF(1, ns) = 0.0f;
   store(bl, 1, ns, theta, kStagnationHbar * theta);
-  if (print) write_layer_row(bl.X(1, ns), hbar, kStagnationHbar * theta, theta, 0.0f);
+  if (print) write_layer_row(bl.X(1, ns), kStagnationHbar, kStagnationHbar * theta, theta, 0.0f);
 
-  float integral = 0.0f, fprev = 0.0f;
   for (int i = 2; i <= std::min(itr, n); ++i) {
-    const float m = bl.M(i), tr = bl.TR(i);
-    const float fi = std::pow(tr, 4.0f) * std::pow(m / em, 5.0f);
-    integral += (bl.S(i) - bl.S(i - 1)) * (fi + fprev) / 2.0f;
-    fprev = fi;
-    theta = std::sqrt((0.45f / r) * std::pow(em / (m * tr), 6.0f) * integral);
-    const float dm = (bl.DUE(i) + bl.DUE(i + 1)) / 2.0f;
-    const float lambda = r * dm * bl.T0R * std::sqrt(tr) * theta * theta;
-    float l = 0.0f;
-    thwaites_lookup(lambda, l, hbar);
-    const float delstar = theta * (temperature_ratio(m * m) * (hbar + 1.0f) - 1.0f);
-    bl.CF(i, ns) = 2.0f * l / (theta * bl.RU(i));
-    store(bl, i, ns, theta, delstar);
-    if (bl.CF(i, ns) < kSeparationCf) {
+    const LaminarStation st = march.advance(i);
+    theta = st.theta;
+    bl.CF(i, ns) = st.cf;
+    store(bl, i, ns, theta, st.delstar);
+    if (separation && bl.CF(i, ns) < kSeparationCf) {
       // Laminar separation: transition at the station before, but never at
       // the stagnation point.
       const int back = std::max(i - 1, 2);
       units().write(kListing, kSeparation, bl.X(back, ns), ns);
-      write_layer_row(bl.X(i, ns), hbar, delstar, theta, bl.CF(i, ns));
+      write_layer_row(bl.X(i, ns), st.hbar, st.delstar, theta, bl.CF(i, ns));
       theta = bl.THETA(back, ns);
       itr = back;
       break;
     }
-    if (print) write_layer_row(bl.X(i, ns), hbar, delstar, theta, bl.CF(i, ns));
+    if (print) write_layer_row(bl.X(i, ns), st.hbar, st.delstar, theta, bl.CF(i, ns));
   }
   if (itr < n) bl.CF(n + 1, ns) = bl.CF(itr, ns);
   return theta;
+}
+
+TransitionPoint predict_transition(const FlowState& fs, int ns, float ncrit, float separation_before) {
+  const BoundaryLayer& bl = fs.bl;
+  const int last = std::min(bl.ITR[ns - 1], bl.N[ns - 1]);
+  ThwaitesMarch march(fs);
+  float amplification = 0.0f, rate = 0.0f, cf = 0.0f;  // at the station before; none at the stagnation point
+  bool attached = true;  // no separation met yet
+  for (int i = 2; i <= last; ++i) {
+    const LaminarStation st = march.advance(i);
+    const float h = amplification_shape_factor(st.lambda, st.hbar);
+    const float r = amplification_rate(h, st.theta * bl.RU(i), st.theta);
+    const float next = amplification + 0.5f * (rate + r) * (bl.S(i) - bl.S(i - 1));
+    // Fractions of the interval from station i-1 at which N reaches ncrit
+    // and the skin friction falls to the separation value.
+    const float wn = next >= ncrit ? (ncrit - amplification) / (next - amplification) : 2.0f;
+    float ws = 2.0f;
+    if (attached && st.cf < kSeparationCf) {
+      attached = false;
+      ws = i == 2 ? 1.0f : (cf - kSeparationCf) / (cf - st.cf);
+      if (!(bl.X(i - 1, ns) + ws * (bl.X(i, ns) - bl.X(i - 1, ns)) < separation_before)) ws = 2.0f;
+    }
+    const float w = std::min(wn, ws);
+    if (w <= 1.0f)
+      return {bl.X(i - 1, ns) + w * (bl.X(i, ns) - bl.X(i - 1, ns)), ws < wn ? kLaminarSeparation : kAmplification,
+              amplification + w * (next - amplification)};
+    amplification = next;
+    rate = r;
+    cf = st.cf;
+  }
+  return {bl.X(last, ns), kTrip, amplification};
 }
 
 TransitionStart transition_start(const BoundaryLayer& bl, int itr, float theta) {

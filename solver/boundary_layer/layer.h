@@ -220,9 +220,47 @@ struct EntrainmentEquations {
 // 0.01 dx.
 float initial_step(float (&f)[3], const float (&y)[3], float dx);
 
+// Compressible Thwaites march from the stagnation point, one station at a
+// time along the prepared station line.
+struct LaminarStation {
+  float theta, lambda, l, hbar, delstar, cf;  // lambda: pressure-gradient parameter, l: shear parameter
+};
+class ThwaitesMarch {
+ public:
+  explicit ThwaitesMarch(const FlowState& fs);
+  float stagnation_theta() const;  // THETA at station 1
+  LaminarStation advance(int i);   // station i = 2, 3, ... in turn
+
+ private:
+  const BoundaryLayer& bl;
+  const float R, EM;
+  float integral = 0.0f, fprev = 0.0f;  // running integral and its last integrand
+};
+
+// Free transition (approximate envelope method).
+enum TransitionCause : int32_t { kTransitionGiven = 0, kAmplification = 1, kLaminarSeparation = 2, kTrip = 3 };
+struct TransitionPoint {
+  float x;        // chordwise position
+  int32_t cause;  // a TransitionCause
+  float n;        // amplification factor reached there
+};
+// Kinematic shape factor fed to the amplification at pressure-gradient
+// parameter lambda, where the Thwaites table gives hbar.
+float amplification_shape_factor(float lambda, float hbar);
+float critical_reynolds_number(float h);  // momentum-thickness Reynolds number where growth begins
+float amplification_slope(float h);       // dN/dRe_theta beyond it
+float amplification_rate(float h, float rth, float theta);  // dN/ds (per chord) at Re_theta rth
+// Where the laminar layer of the prepared line of surface ns, marched up to
+// its transition station (the trip), reaches N = ncrit or separates ahead
+// of x = separation_before, interpolated between stations; the trip itself
+// when neither comes first.
+TransitionPoint predict_transition(const FlowState& fs, int ns, float ncrit, float separation_before);
+
 // Parts of the surface driver, in calling order.
 void prepare_stations(FlowState& fs, int ns, float xt, bool print);
-float laminar_layer(FlowState& fs, int ns, bool print);  // THETA at transition
+// THETA at transition; with separation false laminar separation does not
+// move the transition (free transition has placed it already).
+float laminar_layer(FlowState& fs, int ns, bool print, bool separation = true);
 struct TransitionStart {
   float HBAR, DELSTAR, THETA;
 };

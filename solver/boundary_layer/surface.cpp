@@ -17,6 +17,8 @@ namespace {
 const Layout kUpperTitle("(/,/,/,35X,'UPPER-SURFACE BOUNDARY-LAYER DATA',/,/)");
 const Layout kLowerTitle("(/,/,/,35X,'LOWER-SURFACE BOUNDARY-LAYER DATA',/,/)");
 const Layout kOverflow("(' * ARRAY OVERFLOW *')");
+const Layout kPredicted(
+    "(' ','TRANSITION PREDICTED AT',F10.5,3X,'FOR SURFACE ',I1,' (1=U/S, 2=L/S) BY ',A,',  N =',F6.2)");
 
 constexpr float kEndOfList = 9000.0f;                // P/H above this ends the station list
 constexpr float kTrailingEdgeMatch = 1.0e-5f;        // a station this close to x = 1 is the trailing edge
@@ -150,11 +152,86 @@ void prepare_stations(FlowState& fs, int ns, float xt, bool print) {
   station_conditions(fs, ns, n);
 }
 
+namespace {
+
+constexpr float kReversalRelaxation = 0.5f;  // share of the transition movement kept at a reversal
+constexpr float kTransitionInfluence = 0.03f;  // chord ahead of transition disturbed by it
+
+// Station tables of one surface as the coupling cycle hands them over.
+struct StationLine {
+  float X[kMaxStations], Y[kMaxStations], PM[kMaxStations];
+  int count;
+};
+
+void save_line(const BoundaryLayer& bl, int ns, StationLine& line) {
+  line.count = std::min(count_stations(bl, ns) + 1, kMaxStations);  // with the end-of-list entry
+  for (int i = 1; i <= line.count; ++i) {
+    line.X[i - 1] = bl.X(i, ns);
+    line.Y[i - 1] = bl.Y(i, ns);
+    line.PM[i - 1] = bl.PM(i, ns);
+  }
+}
+
+void restore_line(BoundaryLayer& bl, int ns, const StationLine& line) {
+  for (int i = 1; i <= line.count; ++i) {
+    bl.X(i, ns) = line.X[i - 1];
+    bl.Y(i, ns) = line.Y[i - 1];
+    bl.PM(i, ns) = line.PM[i - 1];
+  }
+}
+
+// Free transition on surface ns with a trip at x = trip: a first laminar
+// march along the line prepared with the trip finds where N reaches NCRIT
+// or the layer separates; the line is then handed back as it came, for
+// preparation with transition at the point found.
+float free_transition(FlowState& fs, int ns, float trip) {
+  BoundaryLayer& bl = fs.bl;
+  StationLine line;
+  save_line(bl, ns, line);
+  prepare_stations(fs, ns, trip, false);
+  // The displacement thickness falls at transition, and the step disturbs
+  // the pressure just ahead of it: a separation found there is the
+  // transition's own doing and would draw it forward update after update.
+  const float last = bl.XTFREE[ns - 1];
+  const float separation_before = last > 0.0f ? last - kTransitionInfluence : trip;
+  const TransitionPoint p = predict_transition(fs, ns, fs.cpl.NCRIT, separation_before);
+  restore_line(bl, ns, line);
+  bl.TRCAUSE[ns - 1] = p.cause;
+  bl.NTR[ns - 1] = p.n;
+  float& x = bl.XTFREE[ns - 1];
+  if (x == 0.0f) return x = p.x;
+  // The point found moves with the flow, which responds to it: a layer near
+  // separation ahead of the amplification point can make it jump back and
+  // forth between updates. Each reversal halves the share of the movement
+  // taken, so the point settles where the flow puts it.
+  const float move = p.x - x;
+  if (move * bl.TRMOVE[ns - 1] < 0.0f) bl.TRRELAX[ns - 1] *= kReversalRelaxation;
+  bl.TRMOVE[ns - 1] = move;
+  x += bl.TRRELAX[ns - 1] * move;
+  return x;
+}
+
+const char* cause_words(int32_t cause, float x) {
+  switch (cause) {
+    case kAmplification: return "AMPLIFICATION";
+    case kLaminarSeparation: return "LAMINAR SEPARATION";
+    default: return x < 1.0f ? "TRIP" : "TRAILING EDGE";
+  }
+}
+
+}  // namespace
+
 void surface_boundary_layer(FlowState& fs, int ns, float xt, float dd, int print_switch) {
   const bool print = print_switch == kPrintBoundaryLayer;
+  const bool free = fs.cpl.NCRIT > 0.0f;
   BoundaryLayer& bl = fs.bl;
+  if (free) xt = free_transition(fs, ns, xt);
+  bl.XT[ns - 1] = xt;
   prepare_stations(fs, ns, xt, print);
-  const float theta = laminar_layer(fs, ns, print);
+  if (free && print)
+    for (int unit : {kListing, kBrief})
+      units().write(unit, kPredicted, xt, ns, cause_words(bl.TRCAUSE[ns - 1], xt), bl.NTR[ns - 1]);
+  const float theta = laminar_layer(fs, ns, print, !free);
   const int n = bl.N[ns - 1];
   if (bl.ITR[ns - 1] < n) turbulent_march(fs, ns, transition_start(bl, bl.ITR[ns - 1], theta + dd), print);
 

@@ -113,7 +113,7 @@ void boundary_layers(FlowState& fs) {
                  (side * (bl.Y(l, j) - bl.Y(l - 1, j)) * g.SIN(1) + (bl.X(l, j) - bl.X(l - 1, j)) * g.COS(1));
     if (bl.INSERTED[j - 1] == 1) {
       for (int l = 1; l <= n; ++l)
-        if (bl.X(l, j) - xt[j - 1] >= 0.0f) {
+        if (bl.X(l, j) - bl.XT[j - 1] >= 0.0f) {
           bl.X(l, j) = bl.X(l + 1, j);
           bl.Y(l, j) = bl.Y(l + 1, j);
           bl.DELSTAR(l, j) = bl.DELSTAR(l + 1, j);
