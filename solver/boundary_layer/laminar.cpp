@@ -119,35 +119,42 @@ float laminar_layer(FlowState& fs, int ns, bool print, bool separation) {
   return theta;
 }
 
-TransitionPoint predict_transition(const FlowState& fs, int ns, float ncrit, float separation_before) {
+TransitionPoint predict_transition(const FlowState& fs, int ns, float ncrit, float influence, float last_x) {
   const BoundaryLayer& bl = fs.bl;
   const int last = std::min(bl.ITR[ns - 1], bl.N[ns - 1]);
+  auto at = [&bl, ns](int i, float w) { return bl.X(i - 1, ns) + w * (bl.X(i, ns) - bl.X(i - 1, ns)); };
   ThwaitesMarch march(fs);
   float amplification = 0.0f, rate = 0.0f, cf = 0.0f;  // at the station before; none at the stagnation point
-  bool attached = true;  // no separation met yet
+  TransitionPoint reached{bl.X(last, ns), kTrip, 0.0f}, separation{0.0f, kTrip, 0.0f};
   for (int i = 2; i <= last; ++i) {
     const LaminarStation st = march.advance(i);
     const float h = amplification_shape_factor(st.lambda, st.hbar);
     const float r = amplification_rate(h, st.theta * bl.RU(i), st.theta);
     const float next = amplification + 0.5f * (rate + r) * (bl.S(i) - bl.S(i - 1));
-    // Fractions of the interval from station i-1 at which N reaches ncrit
-    // and the skin friction falls to the separation value.
-    const float wn = next >= ncrit ? (ncrit - amplification) / (next - amplification) : 2.0f;
-    float ws = 2.0f;
-    if (attached && st.cf < kSeparationCf) {
-      attached = false;
-      ws = i == 2 ? 1.0f : (cf - kSeparationCf) / (cf - st.cf);
-      if (!(bl.X(i - 1, ns) + ws * (bl.X(i, ns) - bl.X(i - 1, ns)) < separation_before)) ws = 2.0f;
+    if (separation.cause == kTrip && st.cf < kSeparationCf) {
+      // The skin friction falls to the separation value; the march goes on,
+      // the layer held at the table's separated state, to where N would
+      // reach ncrit.
+      const float w = i == 2 ? 1.0f : (cf - kSeparationCf) / (cf - st.cf);
+      separation = {at(i, w), kLaminarSeparation, amplification + w * (next - amplification)};
     }
-    const float w = std::min(wn, ws);
-    if (w <= 1.0f)
-      return {bl.X(i - 1, ns) + w * (bl.X(i, ns) - bl.X(i - 1, ns)), ws < wn ? kLaminarSeparation : kAmplification,
-              amplification + w * (next - amplification)};
+    if (next >= ncrit) {
+      reached = {at(i, (ncrit - amplification) / (next - amplification)), kAmplification, ncrit};
+      break;
+    }
     amplification = next;
     rate = r;
     cf = st.cf;
   }
-  return {bl.X(last, ns), kTrip, amplification};
+  if (reached.cause == kTrip) reached.n = amplification;
+  // The displacement thickness falls at transition, and the step disturbs
+  // the pressure just ahead of it: a separation found within `influence`
+  // ahead of the transition point of the last calculation (or, at the
+  // first, of the point the layer would otherwise reach) is the
+  // transition's own doing, and taken it would draw transition forward
+  // update after update.
+  const float disturbed = (last_x > 0.0f ? std::min(last_x, reached.x) : reached.x) - influence;
+  return separation.cause == kLaminarSeparation && separation.x < disturbed ? separation : reached;
 }
 
 TransitionStart transition_start(const BoundaryLayer& bl, int itr, float theta) {

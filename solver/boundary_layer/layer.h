@@ -251,10 +251,11 @@ float critical_reynolds_number(float h);  // momentum-thickness Reynolds number 
 float amplification_slope(float h);       // dN/dRe_theta beyond it
 float amplification_rate(float h, float rth, float theta);  // dN/ds (per chord) at Re_theta rth
 // Where the laminar layer of the prepared line of surface ns, marched up to
-// its transition station (the trip), reaches N = ncrit or separates ahead
-// of x = separation_before, interpolated between stations; the trip itself
-// when neither comes first.
-TransitionPoint predict_transition(const FlowState& fs, int ns, float ncrit, float separation_before);
+// its transition station (the trip), reaches N = ncrit or separates,
+// interpolated between stations; the trip itself when neither comes first.
+// A separation is taken only ahead of the last transition point last_x (0
+// when there is none) by more than `influence`.
+TransitionPoint predict_transition(const FlowState& fs, int ns, float ncrit, float influence, float last_x);
 
 // Parts of the surface driver, in calling order.
 void prepare_stations(FlowState& fs, int ns, float xt, bool print);

@@ -189,12 +189,7 @@ float free_transition(FlowState& fs, int ns, float trip) {
   StationLine line;
   save_line(bl, ns, line);
   prepare_stations(fs, ns, trip, false);
-  // The displacement thickness falls at transition, and the step disturbs
-  // the pressure just ahead of it: a separation found there is the
-  // transition's own doing and would draw it forward update after update.
-  const float last = bl.XTFREE[ns - 1];
-  const float separation_before = last > 0.0f ? last - kTransitionInfluence : trip;
-  const TransitionPoint p = predict_transition(fs, ns, fs.cpl.NCRIT, separation_before);
+  const TransitionPoint p = predict_transition(fs, ns, fs.cpl.NCRIT, kTransitionInfluence, bl.XTFREE[ns - 1]);
   restore_line(bl, ns, line);
   bl.TRCAUSE[ns - 1] = p.cause;
   bl.NTR[ns - 1] = p.n;
@@ -205,9 +200,10 @@ float free_transition(FlowState& fs, int ns, float trip) {
   // forth between updates. Each reversal halves the share of the movement
   // taken, so the point settles where the flow puts it.
   const float move = p.x - x;
-  if (move * bl.TRMOVE[ns - 1] < 0.0f) bl.TRRELAX[ns - 1] *= kReversalRelaxation;
+  float& share = bl.TRRELAX[ns - 1];
+  share = move * bl.TRMOVE[ns - 1] < 0.0f ? share * kReversalRelaxation : std::min(1.0f, share / kReversalRelaxation);
   bl.TRMOVE[ns - 1] = move;
-  x += bl.TRRELAX[ns - 1] * move;
+  x += share * move;
   return x;
 }
 
