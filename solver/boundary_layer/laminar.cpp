@@ -148,13 +148,16 @@ TransitionPoint predict_transition(const FlowState& fs, int ns, float ncrit, flo
   }
   if (reached.cause == kTrip) reached.n = amplification;
   // The displacement thickness falls at transition, and the step disturbs
-  // the pressure just ahead of it: a separation found within `influence`
+  // the pressure just ahead of it: a separation found less than `influence`
   // ahead of the transition point of the last calculation (or, at the
-  // first, of the point the layer would otherwise reach) is the
-  // transition's own doing, and taken it would draw transition forward
-  // update after update.
-  const float disturbed = (last_x > 0.0f ? std::min(last_x, reached.x) : reached.x) - influence;
-  return separation.cause == kLaminarSeparation && separation.x < disturbed ? separation : reached;
+  // first, of the point the layer would otherwise reach) may be the
+  // transition's own doing, and taken there it would draw transition
+  // forward update after update. The layer is taken to separate at that
+  // point itself.
+  if (separation.cause != kLaminarSeparation || !(separation.x < reached.x)) return reached;
+  const float held = last_x > 0.0f ? std::min(last_x, reached.x) : reached.x;
+  if (separation.x > held - influence) separation.x = std::max(separation.x, held);
+  return separation;
 }
 
 TransitionStart transition_start(const BoundaryLayer& bl, int itr, float theta) {
