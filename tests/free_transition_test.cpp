@@ -1,0 +1,109 @@
+// Free transition by the envelope method: the flat plate against the
+// method's own prediction evaluated by hand, a trip ahead of the predicted
+// point, and NACA 0012 set up through tarnprep against XFOIL's
+// free-transition polar. The whole comparison with the reference polars is
+// tools/free-transition-figures.sh.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "boundary_layer_support.h"
+#include "run_files.h"
+
+namespace tarn {
+namespace {
+
+using test::BoundaryLayerCase;
+using test::uniform;
+
+// Zero pressure gradient: the Thwaites table gives HBAR = 2.61, where the
+// envelope method starts growth at log10 Re_theta0 = (1.415/1.61 - 0.489)
+// tanh(20/1.61 - 12.9) + 3.295/1.61 + 0.44, Re_theta0 = 205.7, at the rate
+// dN/dRe_theta = 0.01 sqrt((2.4 x 2.61 - 3.7 + 2.5 tanh(1.5 x 2.61 - 4.65))^2
+// + 0.25) = 0.011169: N = 9 at Re_theta = 205.7 + 9/0.011169 = 1011.6.
+constexpr double kPlateTransitionRth = 1011.6;
+
+TEST_F(BoundaryLayerCase, FlatPlateReachesNcritAtTheReynoldsNumberOfTheEnvelopeMethod) {
+  build_line(1, 141, 10, uniform);
+  fs_->cpl.NCRIT = 9.0f;
+  surface_boundary_layer(*fs_, 1, 1.0f, 0.0f, 0);
+  ASSERT_EQ(bl().TRCAUSE[0], kAmplification);
+  const int itr = bl().ITR[0];
+  EXPECT_EQ(bl().X(itr, 1), bl().XT[0]);  // the transition station inserted at the predicted point
+  const double rth = bl().THETA(itr, 1) * fs_->cpl.R;
+  std::printf("flat plate, Ncrit 9: transition at x = %.4f, Re_theta %.1f against %.1f (%+.1f %%)\n", bl().XT[0], rth,
+              kPlateTransitionRth, 100.0 * (rth / kPlateTransitionRth - 1.0));
+  EXPECT_NEAR(rth / kPlateTransitionRth, 1.0, 0.03);
+}
+
+TEST_F(BoundaryLayerCase, TripAheadOfThePredictedPointTakesTransition) {
+  build_line(1, 141, 10, uniform);
+  fs_->cpl.NCRIT = 9.0f;
+  surface_boundary_layer(*fs_, 1, 1.0f, 0.0f, 0);
+  const float predicted = bl().XT[0];
+  ASSERT_GT(predicted, 0.3f);
+  for (float trip : {0.2f, 0.9f}) {
+    fs_->bl.XTFREE[0] = 0.0f;  // a new case
+    build_line(1, 141, 10, uniform);
+    surface_boundary_layer(*fs_, 1, trip, 0.0f, 0);
+    const float expected = std::min(trip, predicted);
+    EXPECT_NEAR(bl().XT[0], expected, 1.0e-5f) << "trip at " << trip;
+    EXPECT_EQ(bl().TRCAUSE[0], trip < predicted ? kTrip : kAmplification) << "trip at " << trip;
+    EXPECT_EQ(bl().X(bl().ITR[0], 1), bl().XT[0]);
+  }
+}
+
+// The row of XFOIL's polar at incidence alpha: CD, upper and lower transition.
+bool xfoil_row(const std::string& polar, float alpha, float& cd, float& xtu, float& xtl) {
+  std::ifstream in(polar);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream row(line);
+    float a, cl, cdp, cm;
+    if (row >> a >> cl >> cd >> cdp >> cm >> xtu >> xtl && a == alpha) return true;
+  }
+  return false;
+}
+
+// Where the listing says transition was predicted, surface by surface, at its last boundary-layer tables.
+void predicted(const std::string& listing, float (&x)[2]) {
+  for (const std::string& line : test::lines_of(listing)) {
+    int ns = 0;
+    float at = 0.0f;
+    if (std::sscanf(line.c_str(), " TRANSITION PREDICTED AT %f FOR SURFACE %d", &at, &ns) == 2 && (ns == 1 || ns == 2))
+      x[ns - 1] = at;
+  }
+}
+
+TEST(FreeTransition, Naca0012AtTwoDegreesAgreesWithXfoil) {
+  const std::string aerofoil = test::shared_file("aerofoils/NACA0012.DAT");
+  const std::string polar = test::shared_file("reference/xfoil/free-transition/n0012_re3e6_m02.pol");
+  if (aerofoil.empty() || polar.empty()) GTEST_SKIP() << "shared reference data not present";
+  float cd = 0, xtu = 0, xtl = 0;
+  ASSERT_TRUE(xfoil_row(polar, 2.0f, cd, xtu, xtl));
+  test::TempDir dir;
+  test::write_file(dir.file("NACA0012.DAT"), test::read_file(aerofoil));
+  // Viscous new run, M 0.2, 2 degrees, R 3E6; `free` at the XTU prompt, then
+  // NCRIT 9 and no trips; defaults kept.
+  const std::string answers = "FREE\nNACA 0012 FREE TRANSITION\n1\n1\nNACA0012.DAT\nn\nn\nn\n0.2\n2\n0\n3\nfree\n9\n1\n1\nn\n";
+  ASSERT_EQ(test::run_program("tarnprep", dir.path(), answers).status, 0);
+  ASSERT_EQ(test::run_tarn(dir.path(), "FREE"), 0);
+  float x[2] = {0.0f, 0.0f};
+  predicted(test::read_file(dir.file("FREE.FUL")), x);
+  const test::Summary sum = test::last_summary(test::read_file(dir.file("FREE.BRF")));
+  std::printf("NACA 0012, M 0.2, R 3E6, 2 deg, Ncrit 9     tarn     XFOIL    difference\n"
+              "  transition, upper surface           %7.4f  %7.4f  %+8.4f\n"
+              "  transition, lower surface           %7.4f  %7.4f  %+8.4f\n"
+              "  drag CDV+CD2                        %7.5f  %7.5f  %+7.1f %%\n",
+              x[0], xtu, x[0] - xtu, x[1], xtl, x[1] - xtl, sum.cdv_cd2, cd, 100.0 * (sum.cdv_cd2 / cd - 1.0));
+  EXPECT_NEAR(x[0], xtu, 0.1f);
+  EXPECT_NEAR(x[1], xtl, 0.1f);
+  EXPECT_NEAR(sum.cdv_cd2, cd, 0.15f * cd);
+}
+
+}  // namespace
+}  // namespace tarn
