@@ -232,6 +232,7 @@ struct Cycle {
   float lift[2], drag[2], transition[2], change;
   const char* verdict;
   const char* because;  // part of the reason
+  float ncrit = 0.0f;   // free transition when above 0
 };
 
 void PrintTo(const Cycle& c, std::ostream* os) { *os << c.because; }
@@ -240,6 +241,7 @@ std::unique_ptr<FlowState> cycling_run(const Cycle& c) {
   auto fs = std::make_unique<FlowState>();
   fs->run.IVP = 4;
   fs->cpl.VTOL = 1.0e-3f;
+  fs->cpl.NCRIT = c.ncrit;
   Monitor& m = fs->mon;
   m.NSG = 160;
   for (int n = 1; n <= 200; ++n) {
@@ -281,7 +283,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Cycle{{0.4400f, 0.4401f}, {0.00910f, 0.00925f}, {0.0338f, 0.0408f}, 5.0e-3f, "not converged",
                             "viscous drag by 1.50E-04"},
                       Cycle{{0.40f, 0.47f}, {0.00910f, 0.00915f}, {0.0338f, 0.0408f}, 5.0e-3f, "not converged",
-                            "lift swings"}));
+                            "lift swings"},
+                      Cycle{{0.4400f, 0.4401f}, {0.009f, 0.009f}, {0.300f, 0.302f}, 1.0e-4f, "not converged",
+                            "free transition moves by 2.0E-03", 9.0f},
+                      Cycle{{0.4400f, 0.4401f}, {0.009f, 0.009f}, {0.3000f, 0.3002f}, 1.0e-4f, "converged",
+                            "free transition settled", 9.0f}));
 
 struct Refusal {
   const char* args;
@@ -310,6 +316,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --set XS=3 --out study", "XS outside range"},
                       Refusal{"NACA0012.DAT --mach 0.5 --cl 0.3 --inviscid --out study", "needs a viscous run"},
                       Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --bogus --out study", "--bogus"},
+                      Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --ncrit 30 --out study", "amplification factor outside"},
                       Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --out study", "NACA0012.DAT: "},
                       Refusal{"MISSING.DAT --mach 0.5 --alpha 0 --out study", "MISSING.DAT"},
                       Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --xtr nan --out study", "--xtr nan"},
