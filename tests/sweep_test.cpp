@@ -316,7 +316,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --set XS=3 --out study", "XS outside range"},
                       Refusal{"NACA0012.DAT --mach 0.5 --cl 0.3 --inviscid --out study", "needs a viscous run"},
                       Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --bogus --out study", "--bogus"},
-                      Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --ncrit 30 --out study", "amplification factor outside"},
+                      Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --ncrit 30 --out study", "amplification factor 30 outside"},
                       Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --out study", "NACA0012.DAT: "},
                       Refusal{"MISSING.DAT --mach 0.5 --alpha 0 --out study", "MISSING.DAT"},
                       Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --xtr nan --out study", "--xtr nan"},
