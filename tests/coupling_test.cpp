@@ -296,8 +296,8 @@ TEST_P(IncidenceReported, FixedIncidenceRunGivesTheRequiredLift) {
 }
 
 INSTANTIATE_TEST_SUITE_P(LiftTargeting, IncidenceReported,
-                         ::testing::Values(LiftCase{"NewRun", 0.5f, 0.4f, false},
-                                           LiftCase{"Continued", 0.5f, 0.4f, true}),
+                         ::testing::Values(LiftCase{"FixedTransition", 0.5f, 0.4f, false},
+                                           LiftCase{"FixedTransitionContinued", 0.5f, 0.4f, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A coupling relaxed by -1 drives the boundary layer apart within 20 coarse
