@@ -101,4 +101,18 @@ Naca naca(const std::string& digits, bool closed);
 // capacity a surface.
 Section naca_section(const Naca& section, int points);
 
+// An aerofoil data file (its text) mapped onto the circle as a new tarn run
+// maps it (160 grid lines, the mapping settings tarnprep writes): the
+// iterations, the last MAX S ERROR, the largest distance of the mapped
+// surface from the file's outline, and why the mapping did not resolve the
+// section (empty when it did). Throws RunStop when the solver stops on it.
+struct MappingCheck {
+  int iterations = 0;
+  float s_error = 0.0f;
+  float distance = 0.0f;
+  std::string unresolved;
+};
+constexpr float kCheckMach = 0.3f;  // the Mach number of the check run; the mapping does not depend on it
+MappingCheck map_aerofoil_file(const std::string& text, const std::string& title);
+
 }  // namespace tarn::foil

@@ -12,6 +12,7 @@
 #include "flow_state.h"
 #include "foil.h"
 #include "prep.h"
+#include "text_files.h"
 #include "run_stop.h"
 #include "version.h"
 
@@ -247,6 +248,16 @@ int check_command(const Arguments& a) {
   std::printf("  camber          %.3f %% at x = %.4f\n", 100.0 * camber, m.x_camber);
   std::printf("  nose            leading-edge radius %.6f chord (the circle through the leading edge and\n"
               "                  both surfaces at x = %g)\n", m.le_radius, m.nose_x);
+  std::fflush(stdout);
+  // A native file is what tarn reads as it stands; any other form is mapped as import writes it.
+  const bool native = in.report.form == Form::kNative;
+  const MappingCheck map = map_aerofoil_file(
+      native ? tarn::read_text(a.operand) : aerofoil_file_text(in.section), in.section.title);
+  std::printf("  mapping         %d iterations, last MAX S ERROR %.7f; the mapped surface lies within %.6f chord\n"
+              "                  of the outline\n",
+              map.iterations, static_cast<double>(map.s_error), static_cast<double>(map.distance));
+  if (!map.unresolved.empty())
+    throw FoilError(a.operand, 0, "unusable: " + map.unresolved);
   return kExitDone;
 }
 

@@ -24,7 +24,6 @@ const Layout kGridLinesAnswer("(I3)");
 const Layout kRealAnswer("(F10.0)");
 
 constexpr float kMillion = 1000000.0f;
-constexpr size_t kAerofoilField = 12;
 constexpr float kLargestCount = 1.0e9f;  // an iteration count read in an I5 field is far below this
 
 const char* const kInputError = " ***Input error***";
@@ -132,7 +131,7 @@ std::string ask_aerofoil_name() {
     std::string message = aerofoil_name_message(answer);
     if (message.empty()) {
       std::string name = before_first_blank(answer);
-      return name + std::string(kAerofoilField - name.size(), ' ');
+      return name + std::string(kInputNameField - name.size(), ' ');
     }
     say(message.c_str());
   }

@@ -23,6 +23,11 @@ constexpr float kNoTrip = 1.0f;
 // The required lift coefficient is written in ten columns with four decimals.
 constexpr float kMinLift = -9999.0f, kMaxLift = 99999.0f;
 
+// Widths of the run title and of the aerofoil data file or dump name in the
+// run files; answers are blank-padded to them.
+constexpr size_t kRunTitleField = 68;
+constexpr size_t kInputNameField = 12;
+
 // Every answer of the dialogue, held in memory until the files are written.
 struct RunAnswers {
   std::string name;       // run name, 1 to 8 letters or digits

@@ -16,8 +16,6 @@ namespace {
 
 constexpr float kMillion = 1.0e6f;
 constexpr int32_t kMostInField = 99999;  // the largest count an I5 field of the run-data file holds
-constexpr size_t kTitleField = 68;
-constexpr size_t kAerofoilField = 12;
 constexpr size_t kTitleHead = 36;  // characters of the aerofoil title in a run title
 
 std::string padded(std::string text, size_t width) {
@@ -31,7 +29,7 @@ std::string run_title(const Study& s, const Point& p) {
   std::string t = head + ", M = " + decimal(p.mach) +
                   (p.lift_given ? ", CL = " + decimal(p.cl) : ", ALPHA = " + decimal(p.alpha) + " DEG");
   if (!s.viscous) t += ", INVISCID";
-  return utf8_prefix(t, kTitleField);
+  return utf8_prefix(t, kRunTitleField);
 }
 
 // A value in a message: its decimal, or what it is when not finite.
@@ -232,10 +230,10 @@ std::string answers_of(const Study& s, const Point& p, RunAnswers& a) {
   if (!problem.empty()) return problem;
   a = RunAnswers();
   a.name = run_name(p.number);
-  a.TITLE = padded(run_title(s, p), kTitleField);
+  a.TITLE = padded(run_title(s, p), kRunTitleField);
   a.viscous = s.viscous ? 1 : 0;
   a.newrun = 1;
-  a.input = padded(s.aerofoil, kAerofoilField);
+  a.input = padded(s.aerofoil, kInputNameField);
   a.EM = p.mach;
   a.ALP = p.alpha;
   if (s.viscous) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 #include "boundary_layer/boundary_layer.h"
@@ -317,7 +318,11 @@ void form_ep_weights(FlowState& fs) {
 
 void run_tarn(FlowState& fs) { run_tarn(fs, ask_run_name()); }
 
-void run_tarn(FlowState& fs, const std::string& name) {
+namespace {
+
+// Start-up: the names file, the run files and the head records. Returns the
+// run's files and where an earlier dump of the name was set aside.
+std::pair<RunFiles, std::string> start_run(FlowState& fs, const std::string& name) {
   Units& u = units();
   fs.run.ITERTOTAL = 0;
   for (int32_t& flag : fs.bl.ONCE) flag = 0;
@@ -329,26 +334,44 @@ void run_tarn(FlowState& fs, const std::string& name) {
   open_run_files(files);
   read_head_records(fs);
   console_blank_line();
+  return {files, earlier_dump};
+}
 
-  for (;;) {
-    IterationRecord rec;
-    take_iteration_record(fs, rec);
-    fs.ALP /= kDegPerRad;
-    if (fs.run.IVP != 0 && fs.run.NS > 0 && fs.run.ITYP == 3) fs.run.ITYP = 1;
-    if (fs.run.NS != 0) {
-      form_ep_weights(fs);
-      if (fs.gas.EM != fs.gas.EMPREV) form_gas_constants(fs);
-      fs.gas.QSTAR2 = critical_speed_squared(fs.gas);
-    }
-    if (!dispatch(fs)) break;
-    fs.ALP *= kDegPerRad;
-    fs.run.ITYP = std::abs(fs.run.ITYP);
-    if (fs.run.ITYP >= 2) results_operation(fs);
+// One step of the loop; false at the end of the run.
+bool run_step(FlowState& fs) {
+  IterationRecord rec;
+  take_iteration_record(fs, rec);
+  fs.ALP /= kDegPerRad;
+  if (fs.run.IVP != 0 && fs.run.NS > 0 && fs.run.ITYP == 3) fs.run.ITYP = 1;
+  if (fs.run.NS != 0) {
+    form_ep_weights(fs);
+    if (fs.gas.EM != fs.gas.EMPREV) form_gas_constants(fs);
+    fs.gas.QSTAR2 = critical_speed_squared(fs.gas);
+  }
+  if (!dispatch(fs)) return false;
+  fs.ALP *= kDegPerRad;
+  fs.run.ITYP = std::abs(fs.run.ITYP);
+  if (fs.run.ITYP >= 2) results_operation(fs);
+  return true;
+}
+
+}  // namespace
+
+void run_tarn(FlowState& fs, const std::string& name) {
+  const auto [files, earlier_dump] = start_run(fs, name);
+  while (run_step(fs)) {
   }
   end_of_run(fs);
   // The new dump, complete, replaces the earlier one as a dump always has.
   std::error_code ec;
   if (!earlier_dump.empty() && std::filesystem::exists(files.entry[8], ec)) std::filesystem::remove(earlier_dump, ec);
+}
+
+void map_aerofoil(FlowState& fs, const std::string& name) {
+  start_run(fs, name);
+  run_step(fs);
+  units().close_all();
+  if (fs.map.NITER == 0) throw RunStop("the run " + name + " does not start with a geometry step", kExitBadInput);
 }
 
 }  // namespace tarn

@@ -31,6 +31,9 @@ void run_tarn(FlowState& fs);
 // The same run for a name given by the caller (a command-line argument or a
 // study point) instead of the console reply.
 void run_tarn(FlowState& fs, const std::string& name);
+// The start of a new run and its geometry step alone: the aerofoil mapped as
+// the run would map it (tarnfoil check); every unit is closed after it.
+void map_aerofoil(FlowState& fs, const std::string& name);
 
 // Reads the twelve records of the names file from unit 7.
 RunFiles read_names_file();
