@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -304,5 +305,9 @@ int main(int argc, char** argv) {
     return stop(e, kExitUnusable, "");
   } catch (const tarn::RunStop& e) {
     return stop(e, kExitUnusable, "");
+  } catch (const std::bad_alloc& e) {
+    std::cerr << "tarnfoil: not enough memory for the file; a coordinate file of up to a million lines needs a few "
+                 "hundred megabytes\n";
+    return kExitUnusable;
   }
 }

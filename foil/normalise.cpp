@@ -21,7 +21,7 @@ using Points = std::vector<GivenPoint>;
 
 constexpr double kCrossingTolerance = 1.0e-6;  // chord units: closer than this the surfaces touch
 constexpr double kSpacingJump = 5.0;           // neighbouring intervals this many times apart
-constexpr size_t kMostJumps = 5;               // spacing jumps listed; the rest are counted
+constexpr size_t kMostJumps = 5;               // spacing jumps and repeats listed; the rest are counted
 constexpr double kBackToFront = 2.0;           // surface slopes at the trailing edge this much the steeper
 constexpr int kMeasureStations = 2001;         // cosine-spaced stations for thickness and camber
 constexpr double kNoseStation = 0.0005;        // x where the nose circle meets the surfaces
@@ -42,7 +42,8 @@ constexpr double kThinnest = 1.0e-4;  // chord units: a section thinner than thi
 // clear nose point is truer than the spline's estimate near it.
 constexpr double kBeyondGiven = 1.0e-5;
 constexpr double kSamePoint = 1.0e-9;  // chord units: a given point this near the leading edge is it
-constexpr int kSearchSteps = 200;     // halvings of the leading-edge and station searches
+constexpr int kSearchSteps = 200;
+constexpr double kCrowded = 1.0e-5;   // chord units: closer points of an overfull surface are thinned out     // halvings of the leading-edge and station searches
 
 std::string number(double v, int decimals = 6) {
   std::ostringstream out;
@@ -159,6 +160,21 @@ void coordinates(const Points& s, std::vector<double>& x, std::vector<double>& z
     x.push_back(p.x);
     z.push_back(p.z);
   }
+}
+
+// A surface of more points than the solver holds is re-spaced; first the
+// points that single precision, in which they were read, no longer tells
+// from their neighbour are left out.
+void thin_crowded(Points& side, const char* name, std::vector<std::string>& done) {
+  if (static_cast<int>(side.size()) <= kMaxSurfacePoints) return;
+  Points kept{side.front()};
+  for (size_t i = 1; i < side.size(); ++i)
+    if (i + 1 == side.size() || std::hypot(side[i].x - kept.back().x, side[i].z - kept.back().z) > kCrowded)
+      kept.push_back(side[i]);
+  if (kept.size() == side.size()) return;
+  done.push_back(std::to_string(side.size() - kept.size()) + " points of the " + name + " surface closer than " +
+                 number(kCrowded, 6) + " chord to the point before left out before re-spacing");
+  side = kept;
 }
 
 // The given contour as a parametric cubic spline x(s), z(s) over the length
@@ -348,7 +364,10 @@ Imported normalise(const GivenContour& given, bool derotate) {
   std::reverse(upper.begin() + 1, upper.end());
   if (!merged.empty()) {
     std::string lines;
-    for (const auto& m : merged) lines += (lines.empty() ? "" : ", ") + m;
+    if (merged.size() > kMostJumps)
+      lines = std::to_string(merged.size()) + " lines, " + merged.front() + " to " + merged.back();
+    else
+      for (const auto& m : merged) lines += (lines.empty() ? "" : ", ") + m;
     r.done.push_back("leading edge found on the spline through the points at (" + number(xle) + ", " + number(zle) +
                      "); the given point" + (merged.size() > 1 ? "s" : "") + " of " + lines + ", closer than " +
                      number(kNoseMerge, 4) + " chord to it, merged into it");
@@ -356,18 +375,22 @@ Imported normalise(const GivenContour& given, bool derotate) {
     r.done.push_back("leading edge found on the spline through the points at (" + number(xle) + ", " + number(zle) +
                      "), between the given points");
   }
+  size_t repeated = 0;
   for (const GivenPoint& again : repeats) {
     const GivenPoint at = placed(again.x, again.z);
     if (std::hypot(at.x - nose.x, at.z - nose.z) < kSamePoint)
       r.done.push_back("the leading edge, given twice (" + line_text(again.line) + "), taken once");
-    else
+    else if (++repeated <= kMostJumps)
       r.suspicious.push_back(line_text(again.line) + " repeats the point before it: taken once");
   }
+  if (repeated > kMostJumps)
+    r.suspicious.push_back(std::to_string(repeated - kMostJumps) + " more points repeat the point before them");
   r.upper = static_cast<int>(upper.size());
   r.lower = static_cast<int>(lower.size());
   r.gap = std::hypot(upper.back().x - lower.back().x, upper.back().z - lower.back().z);
   check_count(path, upper, "upper");
   check_count(path, lower, "lower");
+  for (Points* side : {&upper, &lower}) thin_crowded(*side, side == &upper ? "upper" : "lower", r.done);
   check_order(path, upper, "upper");
   check_order(path, lower, "lower");
   note_back_to_front(upper, lower, r.suspicious);

@@ -1,6 +1,7 @@
 // The aerofoil of a study: any coordinate file that tarnfoil reads, kept in
 // the study folder as an aerofoil data file under a name the run files can
 // carry.
+#include <cstdio>
 #include <iostream>
 
 #include "files.h"
@@ -8,10 +9,16 @@
 
 namespace tarn::sweep {
 
-Aerofoil import_aerofoil(const std::string& source) {
-  foil::Imported imported = foil::read_section(source);
-  for (const std::string& doubt : imported.report.suspicious)
-    std::cerr << "tarnsweep: " << source << ": " << doubt << '\n';
+Aerofoil import_aerofoil(const std::string& source, bool derotate) {
+  foil::Imported imported = foil::read_section(source, derotate);
+  const foil::Report& r = imported.report;
+  char angle[160];
+  std::snprintf(angle, sizeof angle, "the chord line rises %.4f degrees to the trailing edge; %s", r.rotation,
+                r.derotated ? "turned level (--derotate)" : "the file's axes kept (--derotate levels it)");
+  std::cerr << "tarnsweep: " << source << ": " << angle << '\n';
+  if (r.form != foil::Form::kNative)
+    for (const std::string& change : r.done) std::cerr << "tarnsweep: " << source << ": " << change << '\n';
+  for (const std::string& doubt : r.suspicious) std::cerr << "tarnsweep: " << source << ": " << doubt << '\n';
   Aerofoil a;
   a.name = foil::default_output_name(source);
   a.title = utf8_text(imported.section.title);

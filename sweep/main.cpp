@@ -26,7 +26,7 @@ constexpr double kStepSlack = 1.0e-6;  // a range ends at its last value within 
 
 const char* const kUsage =
     "usage: tarnsweep AEROFOIL --mach LIST (--alpha LIST | --cl LIST) [--re 6e6] [--xtr X | --xtu X --xtl X]\n"
-    "                 [--ncrit 9] [--inviscid] [--grid 160] [--set NAME=VALUE]... [--jobs N] [--plan-only]\n"
+    "                 [--ncrit 9] [--inviscid] [--derotate] [--grid 160] [--set NAME=VALUE]... [--jobs N] [--plan-only]\n"
     "                 [--keep-tries] [--wait] --out DIR\n"
     "       tarnsweep --run-point DIR/points/NNN [--keep-tries] [--wait]\n"
     "       tarnsweep --collect DIR [--wait]\n"
@@ -35,7 +35,9 @@ const char* const kUsage =
 
 const char* const kFooter = R"(
 Reads AEROFOIL, a coordinate file of any form tarnfoil reads (Selig, Lednicer
-or the aerofoil data file that tarn reads), into DIR as an aerofoil data file.
+or the aerofoil data file that tarn reads), into DIR as an aerofoil data file,
+prepared as tarnfoil import prepares it and in the file's axes unless
+--derotate levels the chord line (a native file is taken as it stands).
 Each condition (every Mach number with every incidence or lift coefficient) is
 an ordinary tarn run in DIR/points/NNN/, set up by tarnprep's run-file writer;
 tarn run there by hand gives the same files. Each point writes result.json
@@ -112,7 +114,7 @@ struct Options {
   std::vector<std::string> set;
   double re = 6.0e6, xtr = 0.0, xtu = 0.0, xtl = 0.0, ncrit = 0.0;
   bool xtr_given = false, xtu_given = false, xtl_given = false;
-  bool inviscid = false, plan_only = false;
+  bool inviscid = false, plan_only = false, derotate = false;
   long max_points = kDefaultMostPoints;
   tarn::sweep::PointOptions point;
   int grid = 160;
@@ -171,7 +173,7 @@ Study study_of(const Options& o) {
 
 int study(const Options& o) {
   Study s = study_of(o);
-  tarn::sweep::Aerofoil aerofoil = tarn::sweep::import_aerofoil(s.source);
+  tarn::sweep::Aerofoil aerofoil = tarn::sweep::import_aerofoil(s.source, o.derotate);
   s.aerofoil = aerofoil.name;
   s.title = aerofoil.title;
   return tarn::sweep::study(s, aerofoil, o.out, o.jobs, o.plan_only, o.point);
@@ -197,6 +199,7 @@ int main(int argc, char** argv) {
                  "Free transition (e^N envelope method) at this critical amplification factor, e.g. 9; "
                  "--xtr, --xtu, --xtl are then trips (default none)");
   app.add_flag("--inviscid", o.inviscid, "Inviscid runs");
+  app.add_flag("--derotate", o.derotate, "Level the aerofoil's chord line (else the file's axes are kept)");
   app.add_option("--grid", o.grid, "Grid lines round the aerofoil, even, 96 to 160 (default 160)");
   app.add_option("--set", o.set,
                  "A numerical parameter of tarnprep by name: NSC, NSF, XS, XM, GVISCC, NVISCC, "

@@ -73,7 +73,7 @@ struct Aerofoil {
 // The one way an aerofoil enters a study: reads the file as given, in any
 // form tarnfoil reads, and returns it as an aerofoil data file. Throws
 // std::runtime_error on a file it refuses.
-Aerofoil import_aerofoil(const std::string& source);
+Aerofoil import_aerofoil(const std::string& source, bool derotate = false);
 
 // Study folder: study.json, the point folders with their run files and
 // point.json, jobs.txt and slurm.sh. A folder already holding the same study
