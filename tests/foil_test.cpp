@@ -163,6 +163,34 @@ TEST(FoilImport, LongFileIsRespacedOntoTheSameSurface) {
   EXPECT_EQ(foil::default_output_name(dir.file("naca-0012 dense.dat")), "NACA0012.DAT");
 }
 
+// A file of more lines than any coordinate file is refused with a message
+// before it is read whole; one of hundreds of thousands of points (closer
+// than single precision tells apart) is re-spaced to what tarn holds.
+TEST(FoilImport, HugeFilesAreRespacedOrRefusedNeverAborted) {
+  TempDir dir;
+  const foil::Naca n = foil::naca("0012", true);
+  const int count = 100000;
+  std::string text = "DENSE\n";
+  char line[64];
+  for (int j = 1 - count; j < count; ++j) {
+    const double x = 0.5 * (1.0 - std::cos(kPi * std::abs(j) / (count - 1)));
+    std::snprintf(line, sizeof line, "%.10f %.10f\n", x, (j < 0 ? 1.0 : -1.0) * n.half_thickness(x));
+    text += line;
+  }
+  test::write_file(dir.file("dense.dat"), text);
+  const foil::Imported in = foil::read_section(dir.file("dense.dat"));
+  ASSERT_EQ(in.section.xu.size(), 250u);
+  for (size_t i = 0; i < in.section.xu.size(); ++i)
+    EXPECT_NEAR(in.section.zu[i], n.half_thickness(in.section.xu[i]), 2.0e-6) << "x = " << in.section.xu[i];
+
+  std::string many = "MANY\n";
+  for (int j = 0; j < 1000001; ++j) many += "0.5 0\n";
+  test::write_file(dir.file("many.dat"), many);
+  auto r = tarnfoil(dir, "import many.dat -o OUT.DAT");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("more than 1000000 lines"), std::string::npos) << r.err;
+}
+
 bool holds(const std::vector<std::string>& notes, const std::string& text) {
   for (const auto& note : notes)
     if (note.find(text) != std::string::npos) return true;
@@ -206,6 +234,34 @@ TEST(NacaEquations, ThicknessDistributionMatchesThePublishedOrdinates) {
   for (auto [x, ordinate] : published) EXPECT_NEAR(100.0 * open.half_thickness(x), ordinate, 6.0e-4) << "x = " << x;
   EXPECT_EQ(closed.half_thickness(1.0), 0.0);
   EXPECT_NEAR(closed.half_thickness(0.3), open.half_thickness(0.3), 1.0e-4);
+}
+
+// z of a surface (x rising) at x, by straight lines between its points.
+double z_on(const std::vector<double>& xs, const std::vector<double>& zs, double x) {
+  size_t i = 1;
+  while (i + 1 < xs.size() && xs[i] < x) ++i;
+  return zs[i - 1] + (zs[i] - zs[i - 1]) * (x - xs[i - 1]) / (xs[i] - xs[i - 1]);
+}
+
+// The generated section in its published frame (the mean-line chord on the
+// x axis) against the published ordinates of NACA 2412 in per cent of the
+// chord, which are tabulated to 0.01: the thickness laid off normal to the
+// mean line the wrong way in x moves the nose ordinates by 0.1. Measured
+// from that frame, NACA 23012 has its published camber of 1.84 %.
+TEST(NacaSection, KeepsThePublishedFrameAndOrdinates) {
+  const foil::Section s = foil::naca_section(foil::naca("2412", false), 201);
+  const struct {
+    double x, upper, lower;
+  } published[] = {{1.25, 2.15, -1.65}, {2.5, 2.99, -2.27}, {5, 4.13, -3.01},  {7.5, 4.96, -3.46},
+                   {10, 5.63, -3.75},   {15, 6.61, -4.10},  {20, 7.26, -4.23}, {25, 7.67, -4.22},
+                   {30, 7.88, -4.12},   {40, 7.80, -3.80},  {50, 7.24, -3.34}, {60, 6.36, -2.76},
+                   {70, 5.18, -2.14},   {80, 3.75, -1.50},  {90, 2.08, -0.82}, {95, 1.14, -0.48}};
+  for (const auto& p : published) {
+    EXPECT_NEAR(100.0 * z_on(s.xu, s.zu, p.x / 100.0), p.upper, 0.025) << "upper, x = " << p.x << " %";
+    EXPECT_NEAR(100.0 * z_on(s.xl, s.zl, p.x / 100.0), p.lower, 0.025) << "lower, x = " << p.x << " %";
+  }
+  EXPECT_GT(s.zu[0], 1.0e-3) << "the leading edge lies above the mean-line chord";
+  EXPECT_NEAR(foil::measure(foil::naca_section(foil::naca("23012", false), 201)).camber, 0.0184, 2.0e-4);
 }
 
 // Thin-aerofoil theory for a mean line: the lift at its ideal incidence,
@@ -294,6 +350,11 @@ INSTANTIATE_TEST_SUITE_P(
                  "import in.dat -o OUT.DAT", "line 2: '1e60' is not a number"},
         BadInput{"CountBeyondAnySize", "SECTION\n8111111111111111111111127 60\n0 0\n0.5 0.06\n1 0\n",
                  "import in.dat -o OUT.DAT", "too few points"},
+        BadInput{"TextBetweenCoordinates", "SECTION\n1 0\n0.5 0.06\n0 0\nNOTE\n0.5 -0.06\n1 0\n",
+                 "import in.dat -o OUT.DAT", "line 5: 'NOTE' is not a number"},
+        BadInput{"NoThickness", "PLATE\n1 0\n0.5 0\n0 0\n0.5 0\n1 0\n", "check in.dat", "the section has no thickness"},
+        BadInput{"NoThicknessImport", "PLATE\n1 0.01\n0.5 0.005\n0 0\n0.5 0.005\n1 0.01\n", "import in.dat -o OUT.DAT",
+                 "the section has no thickness"},
         BadInput{"Empty", "", "import in.dat -o OUT.DAT", "in.dat: the file is empty"},
         BadInput{"Folder", nullptr, "import in.dat -o OUT.DAT", "in.dat: a folder, not a file"},
         BadInput{"OutputIsTheInput", "SECTION\n1 0\n0.5 0.06\n0 0\n0.5 -0.06\n1 0\n",
