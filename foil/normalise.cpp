@@ -477,13 +477,14 @@ Measures measure(const Section& s) {
     if (thickness > m.thickness) m.thickness = thickness, m.x_thickness = x[j];
     if (std::fabs(camber) > std::fabs(m.camber)) m.camber = camber, m.x_camber = x[j];
   }
-  // The nose circle passes through the leading edge and both surfaces a
-  // little behind it.
+  // The nose circle passes through the leading edge (which may lie off the
+  // x axis) and both surfaces a little behind it.
   std::vector<float> nose{SurfaceSpline::angle(kNoseStation, false), SurfaceSpline::angle(kNoseStation, true)}, zn;
   spline.evaluate(nose, zn);
   // Its radius is the product of two sides over twice the height on the third (x).
   m.nose_x = kNoseStation;
-  m.le_radius = std::hypot(kNoseStation, zn[0]) * std::hypot(kNoseStation, zn[1]) / (2.0 * kNoseStation);
+  const double zle = s.zu.front();
+  m.le_radius = std::hypot(kNoseStation, zn[0] - zle) * std::hypot(kNoseStation, zn[1] - zle) / (2.0 * kNoseStation);
   m.gap = std::hypot(s.xu.back() - s.xl.back(), s.zu.back() - s.zl.back());
   return m;
 }
