@@ -6,7 +6,11 @@
 #   surface (surface.csv) from the polygon through the points of the study's
 #   aerofoil data file (scaled as tarn scales it, by the chord of its counts
 #   record) and, where the build reports it, from the contour tarn splines
-#   through them (the verdict's figure); the verdict and CL.
+#   through them (the verdict's figure); the verdict and CL; and the angle
+#   of the file's chord line (leading edge to the middle of the trailing
+#   edge) where the build tells it: incidences are measured from the file's
+#   x axis, so that CL differs by about 0.11 a degree of it from a build that
+#   levelled every section.
 # Usage: tools/database-figures.sh [BUILD_FOLDER] [WORK_FOLDER]
 # BUILD_FOLDER holds tarnsweep (default build/); the sample is read from
 # ../shared beside the checkout, or from the folder TARN_SHARED_DIR names.
@@ -51,7 +55,7 @@ distance() {
     }' "$1" "$2"
 }
 
-printf '%-14s %-8s %11s %9s %9s %-14s %8s  %s\n' file accepted "map error" polygon outline verdict CL refusal
+printf '%-14s %-8s %11s %9s %9s %-14s %8s %8s  %s\n' file accepted "map error" polygon outline verdict CL chord refusal
 for f in "$sample"/*.dat; do
   name="$(basename "$f" .dat)"
   study="$work/$name"
@@ -65,8 +69,9 @@ for f in "$sample"/*.dat; do
     cl="$(sed -n '/"coefficients"/,/}/s/.*"cl": \([-0-9.e]*\).*/\1/p' "$point/result.json" | head -1)"
     own="$(sed -n 's/.*"outline_distance": \([-0-9.e]*\).*/\1/p' "$point/result.json" | tail -1)"
     [ -n "$own" ] && own="$(printf '%.5f' "$own")" || own=-
-    printf '%-14s %-8s %11s %9s %9s %-14s %8s\n' "$name" yes "$serr" "$dist" "$own" "$verdict" "${cl:0:7}"
+    angle="$(sed -n 's/.*the chord line rises \([-0-9.]*\) degrees.*/\1/p' "$work/$name.err" | head -1)"
+    printf '%-14s %-8s %11s %9s %9s %-14s %8s %8s\n' "$name" yes "$serr" "$dist" "$own" "$verdict" "${cl:0:7}" "${angle:--}"
   else
-    printf '%-14s %-8s %11s %9s %9s %-14s %8s  %s\n' "$name" no - - - - - "$(head -1 "$work/$name.err" | sed 's/^tarnsweep: [^ ]*: //' | cut -c1-80)"
+    printf '%-14s %-8s %11s %9s %9s %-14s %8s %8s  %s\n' "$name" no - - - - - - "$(head -1 "$work/$name.err" | sed 's/^tarnsweep: [^ ]*: //' | cut -c1-80)"
   fi
 done
