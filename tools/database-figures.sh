@@ -72,6 +72,6 @@ for f in "$sample"/*.dat; do
     angle="$(sed -n 's/.*the chord line rises \([-0-9.]*\) degrees.*/\1/p' "$work/$name.err" | head -1)"
     printf '%-14s %-8s %11s %9s %9s %-14s %8s %8s\n' "$name" yes "$serr" "$dist" "$own" "$verdict" "${cl:0:7}" "${angle:--}"
   else
-    printf '%-14s %-8s %11s %9s %9s %-14s %8s %8s  %s\n' "$name" no - - - - - - "$(head -1 "$work/$name.err" | sed 's/^tarnsweep: [^ ]*: //' | cut -c1-80)"
+    printf '%-14s %-8s %11s %9s %9s %-14s %8s %8s  %s\n' "$name" no - - - - - - "$(head -1 "$work/$name.err" | sed 's/^tarnsweep: [^:]*: //' | cut -c1-80)"
   fi
 done
