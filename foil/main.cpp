@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "command_line.h"
 #include "flow_state.h"
 #include "foil.h"
 #include "prep.h"
@@ -46,7 +47,8 @@ Commands:
 tarnfoil reads only the file named on its command line and writes only the
 aerofoil data file asked for (naca writes to standard output unless -o is
 given); reports go to standard output, errors to standard error. The
-aerofoil data file is described in the README. User's guide: docs/guide.md.
+aerofoil data file is described in the user's guide, section 7.1, and
+tarnfoil in its section 12.
 
 Exit status: 0 done; 1 a file that cannot be read or used, or an output that
 is refused or cannot be written (the message names the file and the line);
@@ -82,7 +84,6 @@ line from it to the trailing edge a little nose up from the mean-line chord
 
 Reads nothing; writes the aerofoil data file.
 Exit status: 0 done; 1 FILE refused or not written; 2 bad arguments.
-User's guide: docs/guide.md.
 )";
 
 const char* const kImportHelp = R"(Usage: tarnfoil import FILE [-o OUT.DAT] [--force] [--derotate]
@@ -124,7 +125,6 @@ written when FILE cannot be used.
 Exit status: 0 done; 1 FILE cannot be read or used (the message names the
 file and the line), or OUT.DAT is refused or cannot be written; 2 bad
 arguments.
-User's guide: docs/guide.md.
 )";
 
 const char* const kCheckHelp = R"(Usage: tarnfoil check FILE [--derotate]
@@ -144,7 +144,6 @@ are reported as errors.
 Reads FILE; writes the report on standard output and nothing else.
 Exit status: 0 the file can be used; 1 it cannot (the message names the
 file and the line); 2 bad arguments.
-User's guide: docs/guide.md.
 )";
 
 struct UsageError : std::runtime_error {
@@ -266,7 +265,7 @@ int run(const std::vector<std::string>& words) {
   if (words.empty()) throw UsageError("give a command: naca, import or check");
   const std::string& command = words[0];
   if (command == "--help" || command == "-h") {
-    std::cout << kHelp;
+    std::cout << kHelp << "\nUser's guide: " << tarn::guide_location() << '\n';
     return kExitDone;
   }
   if (command == "--version") {
@@ -280,7 +279,7 @@ int run(const std::vector<std::string>& words) {
   if (!help) throw UsageError("'" + command + "' is not a command: naca, import or check");
   const Arguments a = parse(command, std::vector<std::string>(words.begin() + 1, words.end()));
   if (a.help) {
-    std::cout << help;
+    std::cout << help << "\nUser's guide: " << tarn::guide_location() << '\n';
     return kExitDone;
   }
   if (command == "naca") return naca_command(a);

@@ -31,6 +31,7 @@ constexpr double kMinRight = 24.0;
 constexpr double kYTickSpacing = 34.0;   // least pixels between y ticks
 constexpr double kXTickSpacing = 60.0;   // least pixels between x ticks, before the label test
 constexpr double kLabelClearance = 14.0; // least gap between neighbouring x tick labels
+constexpr double kFlatShare = 1.0e-3;    // a span below this share of the values is drawn as flat
 constexpr double kDataPad = 0.04;        // share of the data span left free at each end
 constexpr double kTickSnap = 0.08;       // share of the span by which a range grows to end on a tick
 constexpr double kLegendFont = 12.0;
@@ -140,7 +141,9 @@ Range data_range(const Panel& p, bool xaxis) {
   r.empty = false;
   r.nonnegative = lo >= 0.0;
   r.nonpositive = hi <= 0.0;
-  if (hi - lo <= 1e-12 * std::max(1.0, std::abs(hi))) {
+  // Data that vary by less than kFlatShare of their size (a required lift
+  // met to the fifth digit, say) are drawn as flat, not magnified.
+  if (hi - lo <= kFlatShare * std::max({1e-8, std::abs(hi), std::abs(lo)})) {
     double half = std::max(0.1 * std::abs(hi), 0.1);
     r.lo = lo - half;
     r.hi = hi + half;
@@ -324,6 +327,7 @@ Legend make_legend(const Panel& p, double max_width) {
   };
   for (const Series& s : p.series) add(s.name, s.style);
   for (const Level& l : p.levels) add(l.name, l.style);
+  for (const Mark& m : p.marks) add(m.name, m.style);
   double text_limit = max_width - 2 * kLegendPad;
   for (const std::string& n : p.notes)
     for (const std::string& line : wrap(n, text_limit)) L.notes.push_back(line);
@@ -356,6 +360,10 @@ int crowding(const Panel& p, const Scale& sx, const Scale& sy, const Rect& r) {
   for (const Level& l : p.levels) {
     double y = sy(l.value);
     if (y >= g.y0 && y <= g.y1) ++count;
+  }
+  for (const Mark& m : p.marks) {
+    double x = sx(m.at);
+    if (x >= g.x0 && x <= g.x1) ++count;
   }
   return count;
 }
@@ -432,6 +440,12 @@ void draw_panel(std::ostringstream& o, const Panel& p, const PanelLayout& L, dou
     if (y < top - 0.01 || y > bottom + 0.01) continue;
     o << "<line class=\"level\" data-series=\"" << xml_escape(l.name) << "\" x1=\"" << px(left) << "\" y1=\"" << px(y)
       << "\" x2=\"" << px(right) << "\" y2=\"" << px(y) << "\" " << stroke_attributes(l.style, 1.3) << "/>\n";
+  }
+  for (const Mark& m : p.marks) {
+    double x = L.sx(m.at);
+    if (!finite(x) || x < left - 0.01 || x > right + 0.01) continue;
+    o << "<line class=\"mark\" data-series=\"" << xml_escape(m.name) << "\" x1=\"" << px(x) << "\" y1=\"" << px(top)
+      << "\" x2=\"" << px(x) << "\" y2=\"" << px(bottom) << "\" " << stroke_attributes(m.style, 1.3) << "/>\n";
   }
   for (const Series& s : p.series) {
     if (!s.style.line) continue;
@@ -597,7 +611,8 @@ std::string render_svg(const Figure& f) {
     right = std::min(right, kWidth - std::max(kMinRight, widest_label(xt) / 2 + kMargin));
   }
 
-  double y = kMargin + (f.heading.empty() ? 0.0 : kHeadingBand) + (f.title.empty() ? 0.0 : kTitleBand);
+  double y = kMargin + (f.heading.empty() ? 0.0 : kHeadingBand) + (f.title.empty() ? 0.0 : kTitleBand) +
+             (f.warning.empty() ? 0.0 : kHeadingBand);
   for (size_t k = 0; k < f.panels.size(); ++k) {
     const Panel& p = f.panels[k];
     PanelLayout& L = layouts[k];
@@ -669,6 +684,11 @@ std::string render_svg(const Figure& f) {
   if (!f.title.empty()) {
     line += kTitleBand;
     title_line(o, f.title, kTitleFont, left, right, line - 10, " class=\"title\" font-weight=\"bold\"");
+  }
+  if (!f.warning.empty()) {
+    line += kHeadingBand;
+    title_line(o, f.warning, kHeadingFont, left, right, line - 8,
+               " class=\"warning\" fill=\"#b00020\" font-weight=\"bold\"");
   }
   for (size_t k = 0; k < f.panels.size(); ++k) {
     o << "<g class=\"panel\">\n";

@@ -42,10 +42,19 @@ struct Level {
   Style style;
 };
 
+// A vertical line across the plot at a position on the x axis (a shock,
+// say); marks of one name share one legend entry.
+struct Mark {
+  std::string name;
+  double at = 0.0;
+  Style style;
+};
+
 struct Panel {
   Axis x, y;
   std::vector<Series> series;
   std::vector<Level> levels;
+  std::vector<Mark> marks;
   std::vector<std::string> notes;  // lines of text at the foot of the legend
   double height = 320.0;           // plot area, pixels
   bool legend = true;               // name the series and levels (the notes are always shown)
@@ -61,6 +70,7 @@ struct Outline {
 struct Figure {
   std::string heading;        // a smaller line above the title: the aerofoil or the run
   std::string title;
+  std::string warning;        // a line in red under the title: the solution is not converged, say
   std::vector<Panel> panels;  // stacked from the top, all with the same width and x scale
   std::vector<Outline> section;
   std::string section_caption;

@@ -1,13 +1,13 @@
-// What the plots are drawn from: the files of a study and of its points, or
-// the listings of an ordinary run, read into plain tables and curves.
+// What the plots are drawn from: the files of a study and of its points,
+// read through the study's own schema (sweep/files.h), the listings of an
+// ordinary run, and measured data given for comparison.
 #pragma once
 
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
-
+#include "files.h"
 #include "text_files.h"
 
 namespace tarn::plot {
@@ -35,18 +35,42 @@ struct LayerCurve {
   std::vector<double> x, dstar, theta, h, cf;
 };
 
+// Measured pressures, x/c and Cp (columns x,cp of an overlay file).
+struct MeasuredCp {
+  std::string name;
+  std::vector<double> x, cp;
+};
+// A measured polar (columns alpha,cl,cd,cm of an overlay file; alpha in degrees).
+struct MeasuredPolar {
+  std::string name;
+  std::vector<double> alpha, cl, cd, cm;
+};
+// Data given with --overlay: the file as [N:]FILE.csv, read by its columns.
+struct Overlay {
+  int point = 0;  // the point whose Cp it goes with; 0: the only point of the study
+  bool polar = false;
+  MeasuredCp cp;
+  MeasuredPolar measured;
+};
+// Throws std::runtime_error naming the file when it holds neither form.
+Overlay read_overlay(const std::string& given);
+
 // One solution, from a study point folder or from a run's listings.
 struct PointPicture {
   std::string heading;     // the aerofoil or the run
   std::string title;       // the point and its conditions
+  std::string warning;     // the solution is not a converged one
   double mach = kNone, alpha = kNone, cl = kNone;
   bool viscous = false;
   std::string cf_title;    // axis title of the skin friction
   SurfaceCurve upper, lower;
   LayerCurve upper_layer, lower_layer, wake;
+  double xtr_upper = kNone, xtr_lower = kNone;     // transition, x/c
+  std::vector<double> shocks_upper, shocks_lower;  // shocks of the wave-drag step, x/c
+  std::vector<MeasuredCp> measured;
 };
 
-// Reads surface.csv (needed), wake.csv, result.json and the study's title.
+// Reads surface.csv (needed), wake.csv, point.json and result.json.
 // Returns false when the folder has no surface.csv.
 bool read_point_folder(const std::string& dir, PointPicture& out);
 // Reads [FOLDER/]NAME.FUL and NAME.BRF of an ordinary run: the last surface
@@ -60,54 +84,52 @@ std::string picture_title(const std::string& lead, const PointPicture& p);
 
 std::string cp_svg(const PointPicture& p);
 std::string bl_svg(const PointPicture& p);  // viscous solutions only
+// The Cp of several solutions in one plot, each in its own colour, upper
+// surface solid and lower dashed, named by their labels.
+std::string cp_overlay_svg(const std::string& heading, const std::string& title,
+                           const std::vector<std::pair<std::string, PointPicture>>& pictures, double mach);
 
 // Critical pressure coefficient: Cp where the flow reaches sonic speed.
 double critical_cp(double mach);
 
-// One point of a study with its conditions, results and verdict.
-struct StudyPoint {
-  int point = 0;
-  std::string folder;                       // relative to the study folder
-  double mach = kNone, alpha_set = kNone, cl_set = kNone;  // as asked
-  double alpha = kNone, cl = kNone, cm = kNone, cdp = kNone, cdf = kNone, cdv = kNone;
-  double cd1 = kNone, cd2 = kNone, cd = kNone;
-  std::string verdict;                      // converged, not converged, failed; empty: not run
-  int tries = 0;
-  nlohmann::json result;                    // result.json, null when absent
-  std::string problem;                      // why a file of the point could not be read or drawn
-  bool has_results() const { return std::isfinite(cl); }
-  bool converged() const { return verdict == "converged"; }
-};
-
-struct Study {
+// A study folder read through the study's schema: what was asked, and every
+// point with its result when it has one.
+struct StudyFolder {
   std::string dir;
-  nlohmann::json asked;         // study.json: the study as asked; null when absent
-  std::string title;
-  bool by_cl = false;           // a lift coefficient was required instead of an incidence
-  std::vector<double> machs;    // in increasing order
-  std::vector<StudyPoint> points;
+  std::string label;  // how plots comparing studies name it: the folder's name
+  sweep::Study study;
+  std::vector<sweep::PointRecord> points;
+  std::vector<float> machs;  // in increasing order
+  bool by_cl() const { return !study.cl.empty(); }
 };
+// Throws std::runtime_error when the folder holds no study.
+StudyFolder read_study_folder(const std::string& dir);
 
-// Reads study.json, polar.csv and every point's result.json; whatever is
-// missing stays empty, so a study with failed or unfinished points reads.
-Study read_study(const std::string& dir);
+// The study plots, of the first study with the others compared and the
+// measured polars overlaid.
+struct StudyPlots {
+  std::vector<StudyFolder> studies;
+  std::vector<MeasuredPolar> measured;
+};
+std::string cl_alpha_svg(const StudyPlots& s);
+std::string polar_svg(const StudyPlots& s);
+std::string cm_alpha_svg(const StudyPlots& s);
+std::string drag_rise_svg(const StudyPlots& s);  // more than one Mach number
+std::string drag_breakdown_svg(const StudyFolder& s);
 
-std::string cl_alpha_svg(const Study& s);
-std::string polar_svg(const Study& s);
-std::string cm_alpha_svg(const Study& s);
-std::string drag_rise_svg(const Study& s);  // more than one Mach number
-std::string report_html(const Study& s);
-
-// A member of a JSON object: kNone or an empty string when it is absent,
-// null or of another type.
-double json_number(const nlohmann::json& j, const char* key);
-std::string json_text(const nlohmann::json& j, const char* key);
+// Files of the report beside the study plots: what the report shows or links.
+struct ReportFiles {
+  std::vector<std::string> cp_by_mach;  // plots/cp_M*.svg, one per Mach number
+  std::vector<std::pair<int, std::string>> compared_cp;  // point and plots/compare_NNN.svg
+  std::vector<std::string> problems;    // pictures that could not be drawn
+};
+std::string report_html(const StudyPlots& s, const ReportFiles& files);
 
 // Short forms used in titles and legends: "0.729", "2.5".
 std::string short_number(double v, int max_decimals);
 // "M 0.729, α 2°" (or the required CL), and "point 3 (M 0.729, α 2°)".
-std::string point_conditions(const StudyPoint& p, bool by_cl);
-std::string point_name(const StudyPoint& p, bool by_cl);
+std::string point_conditions(const sweep::Point& p);
+std::string point_name(const sweep::Point& p);
 
 // Files are read whole and written whole or not at all (text_files.h).
 bool file_exists(const std::string& path);

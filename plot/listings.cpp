@@ -1,12 +1,15 @@
 // A solution read from the printed listings of an ordinary run, for the
-// one-off plots of a run that has no state at hand.
+// one-off plots of a run that has no state at hand. The lines are read by
+// the layouts the solver prints them with.
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <stdexcept>
 
+#include "boundary_layer/boundary_layer.h"
 #include "data.h"
+#include "results/listings.h"
 
 namespace tarn::plot {
 
@@ -14,9 +17,9 @@ namespace {
 
 constexpr double kFarWake = 50.0;   // the far wake station (x = 100) is not plotted
 constexpr double kSameX = 1.0e-4;   // wake stations of the two sides match within this
-constexpr size_t kSurfaceColumns = 6;  // T, X, Z, CP, P/P0, EML
-constexpr const char* kUpperLayerTitle = "UPPER-SURFACE BOUNDARY-LAYER DATA";
-constexpr const char* kLowerLayerTitle = "LOWER-SURFACE BOUNDARY-LAYER DATA";
+constexpr size_t kSurfaceValues = 6;  // T, X, Z, CP, P/P0, EML
+constexpr size_t kLayerValues = 5;    // X, HBAR, DELSTAR, THETA, CFLOC (DELTA follows on turbulent rows)
+constexpr size_t kInviscidValues = 7, kViscousValues = 10;
 
 std::vector<std::string> lines_of(const std::string& text) {
   std::vector<std::string> lines;
@@ -29,53 +32,50 @@ std::vector<std::string> lines_of(const std::string& text) {
   return lines;
 }
 
-// The numbers of a line made of numbers only; a field of asterisks (a value
-// too wide for its field) reads as missing.
-bool numbers_of(const std::string& line, std::vector<double>& out) {
+std::string trimmed(const std::string& s) {
+  size_t a = s.find_first_not_of(' '), b = s.find_last_not_of(' ');
+  return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
+}
+
+// The text a layout of no values prints on its one line that is not blank.
+std::string printed_text(const Layout& layout) {
+  for (const std::string& line : format_records(layout, {}))
+    if (!trimmed(line).empty()) return trimmed(line);
+  return std::string();
+}
+
+// The values of a line printed with a layout of one record, field by field
+// at the layout's columns: a field of asterisks (a value too wide for its
+// field) reads as missing; the line may end before the last fields. False
+// when a field holds something else, or no field holds a value.
+bool values_of(const std::string& line, const Layout& layout, std::vector<double>& out) {
   out.clear();
-  std::istringstream in(line);
-  std::string token;
-  while (in >> token) {
-    if (token.find_first_not_of('*') == std::string::npos) {
-      out.push_back(kNone);
-      continue;
-    }
-    char* end = nullptr;
-    double v = std::strtod(token.c_str(), &end);
-    if (!end || *end != '\0') return false;
-    out.push_back(v);
+  size_t col = 0;
+  for (const LayoutItem& it : layout.items()) {
+    if (it.kind == LayoutItem::kSkip) col += static_cast<size_t>(it.width);
+    if (it.kind == LayoutItem::kLiteral) col += it.literal.size();
+    if (!it.takes_value()) continue;
+    if (col >= line.size()) break;
+    std::string field = line.substr(col, static_cast<size_t>(it.width));
+    col += static_cast<size_t>(it.width);
+    float v = 0.0f;
+    if (trimmed(field).find_first_not_of('*') == std::string::npos && !trimmed(field).empty()) out.push_back(kNone);
+    else if (!trimmed(field).empty() && parse_real_field(field, it.decimals, v)) out.push_back(v);
+    else return false;
   }
   return !out.empty();
-}
-
-bool is_surface_heading(const std::string& line) {
-  return line.find("P/P0") != std::string::npos && line.find("EML") != std::string::npos &&
-         line.find("(U)") == std::string::npos;
-}
-
-// The value printed after a label ("CL = ") on the last line holding it.
-double last_value_after(const std::vector<std::string>& lines, const char* label) {
-  double v = kNone;
-  for (const auto& line : lines) {
-    size_t p = line.find(label);
-    if (p == std::string::npos) continue;
-    char* end = nullptr;
-    const char* start = line.c_str() + p + std::strlen(label);
-    double x = std::strtod(start, &end);
-    if (end != start) v = x;
-  }
-  return v;
 }
 
 // The last surface table: rows of (x, z, Cp) round the section from the
 // lower trailing edge to the upper trailing edge.
 std::vector<std::vector<double>> last_surface_table(const std::vector<std::string>& lines) {
+  const std::string heading = printed_text(kSurfaceHeading);
   std::vector<std::vector<double>> table;
   std::vector<double> row;
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (!is_surface_heading(lines[i])) continue;
+    if (trimmed(lines[i]) != heading) continue;
     std::vector<std::vector<double>> rows;
-    for (size_t k = i + 1; k < lines.size() && numbers_of(lines[k], row) && row.size() == kSurfaceColumns; ++k)
+    for (size_t k = i + 1; k < lines.size() && values_of(lines[k], kSurfaceRow, row) && row.size() == kSurfaceValues; ++k)
       rows.push_back({row[1], row[2], row[3]});
     if (!rows.empty()) table = rows;
   }
@@ -83,21 +83,62 @@ std::vector<std::vector<double>> last_surface_table(const std::vector<std::strin
 }
 
 // Rows of the last boundary-layer table under a title: x, DELSTAR, THETA,
-// CFLOC (the HBAR and DELTA columns are not plotted).
-std::vector<std::vector<double>> last_layer_table(const std::vector<std::string>& lines, const char* title) {
+// CFLOC (the HBAR and DELTA columns are not plotted). Lines between the
+// rows (headings, transition messages) are passed over.
+std::vector<std::vector<double>> last_layer_table(const std::vector<std::string>& lines, const Layout& title) {
+  const std::string mine = printed_text(title);
+  const std::string titles[] = {printed_text(kUpperLayerTitle), printed_text(kLowerLayerTitle)};
   std::vector<std::vector<double>> table;
   std::vector<double> row;
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].find(title) == std::string::npos) continue;
+    if (trimmed(lines[i]) != mine) continue;
     std::vector<std::vector<double>> rows;
     for (size_t k = i + 1; k < lines.size(); ++k) {
-      const std::string& l = lines[k];
-      if (l.find("BOUNDARY-LAYER DATA") != std::string::npos || l.find(" = ") != std::string::npos) break;
-      if (numbers_of(l, row) && (row.size() == 5 || row.size() == 6)) rows.push_back({row[0], row[2], row[3], row[4]});
+      const std::string t = trimmed(lines[k]);
+      if (t == titles[0] || t == titles[1] || t.find(" = ") != std::string::npos) break;
+      if (values_of(lines[k], kLayerRow, row) && row.size() >= kLayerValues)
+        rows.push_back({row[0], row[2], row[3], row[4]});
     }
     table = rows;
   }
   return table;
+}
+
+// Lines of a listing as a source for the record reader.
+class Lines : public LineSource {
+ public:
+  Lines(const std::vector<std::string>& lines, size_t from) : lines_(lines), next_(from) {}
+  bool next_line(std::string& line) override {
+    if (next_ >= lines_.size()) return false;
+    line = lines_[next_++];
+    return true;
+  }
+
+ private:
+  const std::vector<std::string>& lines_;
+  size_t next_;
+};
+
+// The values of the last summary printed with a layout: it is read from
+// the line before the last line that opens as the summary's first line.
+std::vector<float> last_summary(const std::vector<std::string>& lines, const Layout& layout, size_t count) {
+  std::string opening;
+  for (const LayoutItem& it : layout.items())
+    if (it.kind == LayoutItem::kLiteral) {
+      opening = it.literal;
+      break;
+    }
+  std::vector<float> values(count, NAN);
+  for (size_t i = lines.size(); i-- > 1;) {
+    if (lines[i].compare(0, opening.size(), opening) != 0) continue;
+    std::vector<float> read(count, 0.0f);
+    std::vector<Target> targets;
+    for (float& v : read) targets.emplace_back(v);
+    Lines source(lines, i - 1);
+    if (read_record(source, layout, targets) == ReadStatus::kOk) values = read;
+    break;
+  }
+  return values;
 }
 
 void append_layer(LayerCurve& c, double x, double dstar, double theta, double cf) {
@@ -161,9 +202,12 @@ PointPicture read_run_listings(const std::string& base) {
   }
   p.viscous = !p.upper_layer.x.empty() || !p.lower_layer.x.empty();
 
-  p.mach = last_value_after(brief, "EM = ");
-  p.alpha = last_value_after(brief, "ALP = ");
-  p.cl = last_value_after(brief, "CL = ");
+  // EM, ALP and CL open both summaries.
+  std::vector<float> summary = p.viscous ? last_summary(brief, kViscousSummary, kViscousValues)
+                                         : last_summary(brief, kInviscidSummary, kInviscidValues);
+  p.mach = summary[0];
+  p.alpha = summary[1];
+  p.cl = summary[2];
   std::string title = full.empty() ? std::string() : full[0];
   size_t ivp = title.find("IVP=");
   if (ivp != std::string::npos) title = title.substr(0, ivp);

@@ -23,6 +23,7 @@ constexpr double kCriticalReach = 0.3;    // Cp* is drawn when it lies this shar
 constexpr const char* kUpperName = "upper surface";
 constexpr const char* kLowerName = "lower surface";
 constexpr const char* kWakeName = "wake";
+constexpr const char* kReferenceInk = "#666666";  // the critical pressure
 
 Style line_style(int colour, Dash dash = Dash::kSolid) {
   Style s;
@@ -38,22 +39,6 @@ Series series(const std::string& name, const Style& st, const std::vector<double
   s.x = x;
   s.y = y;
   return s;
-}
-
-std::string study_title_above(const std::string& point_dir) {
-  namespace fs = std::filesystem;
-  fs::path study = fs::path(point_dir).lexically_normal();
-  if (study.filename().empty()) study = study.parent_path();
-  std::string path = (study.parent_path().parent_path() / "study.json").string();
-  if (!file_exists(path)) return std::string();
-  try {
-    auto j = nlohmann::json::parse(read_text(path));
-    std::string title = json_text(j, "title");
-    return title.empty() ? json_text(j, "aerofoil") : title;
-  } catch (const std::exception&) {
-    // A study file that does not read leaves the point plots without the study's title.
-  }
-  return std::string();
 }
 
 // The skin friction is scaled to the layer behind the nose: the laminar
@@ -94,104 +79,184 @@ double critical_cp(double mach) {
   return pressure_coefficient(fs->gas, critical_speed_squared(fs->gas));
 }
 
+namespace {
+
+// The point's conditions and title from point.json, its results, transition
+// and shocks from result.json, and a warning when they are not converged.
+void read_point_files(const std::string& dir, PointPicture& p, std::string& lead) {
+  sweep::Study study;
+  sweep::Point point;
+  if (file_exists(dir + "/" + sweep::kPointFile)) {
+    try {
+      sweep::point_from_json(sweep::read_json(dir + "/" + sweep::kPointFile), study, point);
+      p.heading = study.title.empty() ? study.aerofoil : study.title;
+      p.mach = point.mach;
+      if (!point.lift_given) p.alpha = point.alpha;
+      p.viscous = p.viscous || study.viscous;
+      lead = "point " + std::to_string(point.number);
+    } catch (const std::exception&) {
+      // Without readable conditions the curves are still drawn, with no
+      // conditions in the title and no critical pressure.
+    }
+  }
+  if (!file_exists(dir + "/" + sweep::kResultFile)) return;
+  try {
+    sweep::PointResult r = sweep::read_result(dir + "/" + sweep::kResultFile);
+    const sweep::Coefficients& c = r.coefficients;
+    if (r.has_coefficients) {
+      p.alpha = c.alpha;
+      p.cl = c.cl;
+      p.xtr_upper = c.xtr_upper;
+      p.xtr_lower = c.xtr_lower;
+    }
+    p.shocks_upper.assign(r.shocks_upper.begin(), r.shocks_upper.end());
+    p.shocks_lower.assign(r.shocks_lower.begin(), r.shocks_lower.end());
+    if (r.status == sweep::kFailed)
+      p.warning = "NOT CONVERGED: try " + std::to_string(r.result_try) +
+                  " of a failed point, the last that formed surface values (" + r.reason + ")";
+    else if (r.status == sweep::kNotConverged) p.warning = "NOT CONVERGED: " + r.reason;
+  } catch (const std::exception&) {
+    // As above: the curves are drawn without the results.
+  }
+}
+
+}  // namespace
+
 bool read_point_folder(const std::string& dir, PointPicture& out) {
-  std::string surface_path = dir + "/surface.csv";
+  using namespace sweep;
+  std::string surface_path = dir + "/" + kSurfaceCsv;
   if (!file_exists(surface_path)) return false;
   PointPicture p;
   p.cf_title = "Cf";
   Table t = read_csv(surface_path);
+  auto column = [](SurfaceColumn c) { return kSurfaceColumns[c]; };
   for (size_t r = 0; r < t.rows.size(); ++r) {
-    std::string side = t.text(r, "surface");
+    std::string side = t.text(r, column(kSurfaceSide));
     if (side != "upper" && side != "lower") continue;
     SurfaceCurve& s = side == "upper" ? p.upper : p.lower;
     LayerCurve& l = side == "upper" ? p.upper_layer : p.lower_layer;
-    double x = t.number(r, "x");
+    double x = t.number(r, column(kSurfaceX));
     s.x.push_back(x);
-    s.z.push_back(t.number(r, "z"));
-    s.cp.push_back(t.number(r, "cp"));
+    s.z.push_back(t.number(r, column(kSurfaceZ)));
+    s.cp.push_back(t.number(r, column(kSurfaceCp)));
     l.x.push_back(x);
-    l.dstar.push_back(t.number(r, "dstar"));
-    l.theta.push_back(t.number(r, "theta"));
-    l.h.push_back(t.number(r, "h"));
-    l.cf.push_back(t.number(r, "cf"));
+    l.dstar.push_back(t.number(r, column(kSurfaceDstar)));
+    l.theta.push_back(t.number(r, column(kSurfaceTheta)));
+    l.h.push_back(t.number(r, column(kSurfaceH)));
+    l.cf.push_back(t.number(r, column(kSurfaceCf)));
     if (std::isfinite(l.dstar.back())) p.viscous = true;
   }
-  if (file_exists(dir + "/wake.csv")) {
-    Table w = read_csv(dir + "/wake.csv");
+  if (file_exists(dir + "/" + kWakeCsv)) {
+    Table w = read_csv(dir + "/" + kWakeCsv);
     for (size_t r = 0; r < w.rows.size(); ++r) {
-      p.wake.x.push_back(w.number(r, "x"));
-      p.wake.dstar.push_back(w.number(r, "dstar"));
-      p.wake.theta.push_back(w.number(r, "theta"));
-      p.wake.h.push_back(w.number(r, "h"));
+      p.wake.x.push_back(w.number(r, kWakeColumns[kWakeX]));
+      p.wake.dstar.push_back(w.number(r, kWakeColumns[kWakeDstar]));
+      p.wake.theta.push_back(w.number(r, kWakeColumns[kWakeTheta]));
+      p.wake.h.push_back(w.number(r, kWakeColumns[kWakeH]));
       p.wake.cf.push_back(kNone);
     }
   }
-  p.heading = study_title_above(dir);
   std::string lead;
-  nlohmann::json j;
-  if (file_exists(dir + "/result.json")) {
-    // Without a readable result the curves are still drawn, with no
-    // conditions in the title and no critical pressure.
-    j = nlohmann::json::parse(read_text(dir + "/result.json"), nullptr, false);
-  }
-  if (j.is_object()) {
-    const auto& cond = j.value("conditions", nlohmann::json::object());
-    const auto& coef = j.value("coefficients", nlohmann::json());
-    p.mach = json_number(cond, "mach");
-    p.alpha = json_number(coef, "alpha");
-    if (!std::isfinite(p.alpha)) p.alpha = json_number(cond, "alpha");
-    p.cl = json_number(coef, "cl");
-    if (cond.is_object() && cond.contains("viscous") && cond["viscous"].is_boolean())
-      p.viscous = p.viscous || cond["viscous"].get<bool>();
-    if (j.contains("point") && j["point"].is_number_integer()) lead = "point " + std::to_string(j["point"].get<int>());
-  }
+  read_point_files(dir, p, lead);
   p.title = picture_title(lead, p);
   out = std::move(p);
   return true;
 }
 
-std::string cp_svg(const PointPicture& p) {
-  Figure f;
-  f.heading = p.heading;
-  f.title = p.title;
+namespace {
+
+// The Cp axes round the surfaces of the given solutions: x/c from 0 to 1
+// or beyond, suction upward.
+Panel cp_panel(const std::vector<const PointPicture*>& pictures) {
   Panel cp;
   cp.height = kCpHeight;
   cp.x.title = "x/c";
   cp.x.fixed = true;
   cp.x.lo = 0.0;
   cp.x.hi = 1.0;
-  for (const SurfaceCurve* s : {&p.upper, &p.lower})
-    for (double x : s->x)
-      if (std::isfinite(x)) {
-        cp.x.lo = std::min(cp.x.lo, x);
-        cp.x.hi = std::max(cp.x.hi, x);
-      }
+  for (const PointPicture* p : pictures)
+    for (const SurfaceCurve* s : {&p->upper, &p->lower})
+      for (double x : s->x)
+        if (std::isfinite(x)) {
+          cp.x.lo = std::min(cp.x.lo, x);
+          cp.x.hi = std::max(cp.x.hi, x);
+        }
   cp.y.title = "Cp";
   cp.y.inverted = true;  // suction upward
-  cp.series.push_back(series(kUpperName, line_style(0), p.upper.x, p.upper.cp));
-  cp.series.push_back(series(kLowerName, line_style(1), p.lower.x, p.lower.cp));
+  return cp;
+}
 
-  if (std::isfinite(p.mach)) {
-    double lo = 0.0, hi = 0.0;
-    for (const SurfaceCurve* s : {&p.upper, &p.lower})
+// The critical pressure as a level, or a note when it lies far above the data.
+void critical_level(Panel& cp, const std::vector<const PointPicture*>& pictures, double mach) {
+  if (!std::isfinite(mach)) return;
+  double lo = 0.0, hi = 0.0;
+  for (const PointPicture* p : pictures)
+    for (const SurfaceCurve* s : {&p->upper, &p->lower})
       for (double v : s->cp)
         if (std::isfinite(v)) {
           lo = std::min(lo, v);
           hi = std::max(hi, v);
         }
-    double star = critical_cp(p.mach);
-    std::string name = "critical Cp* = " + short_number(star, 3);
-    if (star >= lo - kCriticalReach * (hi - lo)) {
-      Level level;
-      level.name = name;
-      level.value = star;
-      level.style = line_style(6, Dash::kDashed);
-      level.style.colour = "#666666";
-      cp.levels.push_back(level);
-    } else {
-      cp.notes.push_back(name + " (above the plot)");
+  double star = critical_cp(mach);
+  std::string name = "critical Cp* = " + short_number(star, 3);
+  if (star >= lo - kCriticalReach * (hi - lo)) {
+    Level level;
+    level.name = name;
+    level.value = star;
+    level.style = line_style(6, Dash::kDashed);
+    level.style.colour = kReferenceInk;
+    cp.levels.push_back(level);
+  } else {
+    cp.notes.push_back(name + " (above the plot)");
+  }
+}
+
+// Transition (dotted, in the colour of its surface) and the shocks (dashed)
+// of one solution.
+void transition_and_shocks(Panel& cp, const PointPicture& p) {
+  const char* names[] = {kUpperName, kLowerName};
+  const double xtr[] = {p.xtr_upper, p.xtr_lower};
+  const std::vector<double>* shocks[] = {&p.shocks_upper, &p.shocks_lower};
+  for (int side = 0; side < 2; ++side) {
+    if (std::isfinite(xtr[side])) {
+      Mark m;
+      m.name = std::string("transition, ") + names[side] + ", x/c " + short_number(xtr[side], 3);
+      m.at = xtr[side];
+      m.style = line_style(side, Dash::kDotted);
+      cp.marks.push_back(m);
+    }
+    for (double x : *shocks[side]) {
+      Mark m;
+      m.name = std::string("shock, ") + names[side] + ", x/c " + short_number(x, 3);
+      m.at = x;
+      m.style = line_style(side, Dash::kDashDot);
+      cp.marks.push_back(m);
     }
   }
+}
+
+void measured_series(Panel& cp, const std::vector<MeasuredCp>& measured) {
+  for (size_t k = 0; k < measured.size(); ++k) {
+    Series m = series("measured: " + measured[k].name, line_style(6 - static_cast<int>(k)), measured[k].x, measured[k].cp);
+    m.style.line = false;
+    m.style.marker = marker_shape(static_cast<int>(k));
+    cp.series.push_back(m);
+  }
+}
+
+}  // namespace
+
+std::string cp_svg(const PointPicture& p) {
+  Figure f;
+  f.heading = p.heading;
+  f.title = p.title;
+  f.warning = p.warning;
+  Panel cp = cp_panel({&p});
+  cp.series.push_back(series(kUpperName, line_style(0), p.upper.x, p.upper.cp));
+  cp.series.push_back(series(kLowerName, line_style(1), p.lower.x, p.lower.cp));
+  measured_series(cp, p.measured);
+  critical_level(cp, {&p}, p.mach);
+  transition_and_shocks(cp, p);
   f.panels.push_back(cp);
 
   // The section: lower surface from the trailing edge to the nose, then the
@@ -209,6 +274,30 @@ std::string cp_svg(const PointPicture& p) {
     f.section.push_back(ol);
     f.section_caption = "section, to scale";
   }
+  return render_svg(f);
+}
+
+std::string cp_overlay_svg(const std::string& heading, const std::string& title,
+                           const std::vector<std::pair<std::string, PointPicture>>& pictures, double mach) {
+  Figure f;
+  f.heading = heading;
+  f.title = title;
+  std::vector<const PointPicture*> all;
+  for (const auto& [label, p] : pictures) all.push_back(&p);
+  Panel cp = cp_panel(all);
+  std::vector<std::string> unconverged;
+  for (size_t k = 0; k < pictures.size(); ++k) {
+    const auto& [label, p] = pictures[k];
+    std::string name = label + (p.warning.empty() ? "" : " (not converged)");
+    cp.series.push_back(series(name, line_style(static_cast<int>(k)), p.upper.x, p.upper.cp));
+    cp.series.push_back(series("", line_style(static_cast<int>(k), Dash::kDashed), p.lower.x, p.lower.cp));
+    for (const MeasuredCp& m : p.measured)
+      if (std::none_of(cp.series.begin(), cp.series.end(), [&](const Series& s) { return s.name == "measured: " + m.name; }))
+        measured_series(cp, {m});
+  }
+  critical_level(cp, all, mach);
+  cp.notes.push_back("upper surface solid, lower surface dashed");
+  f.panels.push_back(cp);
   return render_svg(f);
 }
 

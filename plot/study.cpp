@@ -1,8 +1,10 @@
 // A study read from its folder, and its plots: lift curve, drag polar,
-// pitching moment and drag rise.
+// drag breakdown, pitching moment and drag rise, with other studies and
+// measured polars drawn with it.
 #include <algorithm>
 #include <cstdio>
-#include <map>
+#include <filesystem>
+#include <functional>
 #include <stdexcept>
 
 #include "chart.h"
@@ -12,90 +14,57 @@ namespace tarn::plot {
 
 namespace {
 
-constexpr double kSameValue = 1.0e-6;   // conditions closer than this are the same
-constexpr double kStudyHeight = 360.0;  // plot area of a study plot, pixels
-constexpr double kPolarPanelHeight = 210.0;  // each panel of a polar of several Mach numbers
-constexpr size_t kNamedPoints = 6;      // points named in a legend note before the list is cut short
+using sweep::Coefficients;
+using sweep::PointRecord;
+
+constexpr double kStudyHeight = 360.0;       // plot area of a study plot, pixels
+constexpr double kBreakdownHeight = 170.0;   // each panel of the drag breakdown
+constexpr size_t kNamedPoints = 6;           // points named in a legend note before the list is cut short
 constexpr const char* kHollow = "\xE2\x97\x8B";  // U+25CB white circle
 constexpr const char* kAlpha = "\xCE\xB1";
 constexpr const char* kDegree = "\xC2\xB0";
 
-nlohmann::json read_json(const std::string& path) {
-  try {
-    return nlohmann::json::parse(read_text(path));
-  } catch (const nlohmann::json::exception& e) {
-    throw std::runtime_error(path + " is not valid JSON: " + e.what());
-  }
-}
+// A quantity of a point, kNone when it has none.
+using Quantity = std::function<double(const PointRecord&)>;
 
-std::string point_folder(int point) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "points/%03d", point);
-  return buf;
+Quantity coefficient(float Coefficients::*c) {
+  return [c](const PointRecord& r) {
+    return r.finished && r.result.has_coefficients ? static_cast<double>(r.result.coefficients.*c) : kNone;
+  };
 }
+const Quantity kMach = [](const PointRecord& r) { return static_cast<double>(r.point.mach); };
+// The incidence reached (the asked one of a point with no result).
+const Quantity kAlphaReached = [](const PointRecord& r) {
+  double a = coefficient(&Coefficients::alpha)(r);
+  return std::isfinite(a) || r.point.lift_given ? a : static_cast<double>(r.point.alpha);
+};
 
-void fill(double& v, double from) {
-  if (!std::isfinite(v)) v = from;
-}
+bool converged(const PointRecord& r) { return r.finished && r.result.status == sweep::kConverged; }
 
-void take_polar_row(StudyPoint& p, const Table& t, size_t r) {
-  fill(p.mach, t.number(r, "mach"));
-  fill(p.alpha, t.number(r, "alpha"));
-  fill(p.cl, t.number(r, "cl"));
-  fill(p.cm, t.number(r, "cm"));
-  fill(p.cdp, t.number(r, "cdp"));
-  fill(p.cdf, t.number(r, "cdf"));
-  fill(p.cdv, t.number(r, "cdv"));
-  fill(p.cd1, t.number(r, "cd1"));
-  fill(p.cd2, t.number(r, "cd2"));
-  fill(p.cd, t.number(r, "cd"));
-  if (p.verdict.empty()) p.verdict = t.text(r, "verdict");
-  double tries = t.number(r, "tries");
-  if (p.tries == 0 && std::isfinite(tries)) p.tries = static_cast<int>(tries);
-}
+// The swept value of a point: its incidence or its required lift.
+float swept(const sweep::Point& p) { return p.lift_given ? p.cl : p.alpha; }
 
-void take_result(StudyPoint& p, const nlohmann::json& j) {
-  p.result = j;
-  const auto& cond = j.value("conditions", nlohmann::json::object());
-  fill(p.mach, json_number(cond, "mach"));
-  fill(p.alpha_set, json_number(cond, "alpha"));
-  fill(p.cl_set, json_number(cond, "cl"));
-  const auto& c = j.value("coefficients", nlohmann::json());
-  fill(p.alpha, json_number(c, "alpha"));
-  fill(p.cl, json_number(c, "cl"));
-  fill(p.cm, json_number(c, "cm"));
-  fill(p.cdp, json_number(c, "cdp"));
-  fill(p.cdf, json_number(c, "cdf"));
-  fill(p.cdv, json_number(c, "cdv"));
-  fill(p.cd1, json_number(c, "cd1"));
-  fill(p.cd2, json_number(c, "cd2"));
-  fill(p.cd, json_number(c, "cd"));
-  if (p.verdict.empty()) p.verdict = json_text(j.value("verdict", nlohmann::json::object()), "status");
-  if (p.tries == 0 && j.contains("tries") && j["tries"].is_array()) p.tries = static_cast<int>(j["tries"].size());
-}
-
-// Points of one Mach number (or of one other condition), in order of incidence.
-std::vector<const StudyPoint*> points_where(const Study& s, double StudyPoint::*key, double value) {
-  std::vector<const StudyPoint*> out;
-  for (const StudyPoint& p : s.points)
-    if (std::abs(p.*key - value) < kSameValue) out.push_back(&p);
-  std::stable_sort(out.begin(), out.end(), [](const StudyPoint* a, const StudyPoint* b) {
-    double x = std::isfinite(a->alpha) ? a->alpha : a->alpha_set, y = std::isfinite(b->alpha) ? b->alpha : b->alpha_set;
-    return x < y;
-  });
+// Points of one Mach number, in order of incidence or lift.
+std::vector<const PointRecord*> at_mach(const StudyFolder& s, float mach) {
+  std::vector<const PointRecord*> out;
+  for (const PointRecord& r : s.points)
+    if (r.point.mach == mach) out.push_back(&r);
+  std::stable_sort(out.begin(), out.end(),
+                   [](const PointRecord* a, const PointRecord* b) { return swept(a->point) < swept(b->point); });
   return out;
 }
 
-Series series_of(const std::string& name, const Style& st, const std::vector<const StudyPoint*>& pts,
-                 double StudyPoint::*x, double StudyPoint::*y) {
+Series series_of(const std::string& name, const Style& st, const std::vector<const PointRecord*>& pts, const Quantity& x,
+                 const Quantity& y) {
   Series s;
   s.name = name;
   s.style = st;
-  for (const StudyPoint* p : pts) {
-    if (!std::isfinite(p->*x) || !std::isfinite(p->*y)) continue;
-    s.x.push_back(p->*x);
-    s.y.push_back(p->*y);
-    s.hollow.push_back(!p->converged());
+  for (const PointRecord* p : pts) {
+    double a = x(*p), b = y(*p);
+    if (!std::isfinite(a) || !std::isfinite(b)) continue;
+    s.x.push_back(a);
+    s.y.push_back(b);
+    s.hollow.push_back(!converged(*p));
   }
   return s;
 }
@@ -108,45 +77,49 @@ Style study_style(int index, Dash dash = Dash::kSolid) {
   return st;
 }
 
+// Compared studies are told apart by the dash of their lines.
+Dash study_dash(size_t study) {
+  const Dash dashes[] = {Dash::kSolid, Dash::kDashed, Dash::kDotted, Dash::kDashDot};
+  return dashes[study % 4];
+}
+
 std::string mach_name(double m) { return "M " + short_number(m, 3); }
 
-std::string list_of(const std::vector<const StudyPoint*>& pts, bool by_cl) {
+std::string curve_name(const StudyPlots& s, size_t study, const std::string& name) {
+  return s.studies.size() > 1 ? s.studies[study].label + ": " + name : name;
+}
+
+std::string list_of(const std::vector<const PointRecord*>& pts) {
   std::string out;
   for (size_t k = 0; k < pts.size(); ++k) {
     if (k == kNamedPoints) {
       out += ", and " + std::to_string(pts.size() - k) + " more";
       break;
     }
-    out += (k ? ", " : "") + point_name(*pts[k], by_cl);
+    out += (k ? ", " : "") + point_name(pts[k]->point);
   }
   return out;
 }
 
 // Legend notes naming the points drawn hollow and those with nothing to draw.
-std::vector<std::string> verdict_notes(const std::vector<const StudyPoint*>& pts, double StudyPoint::*y, bool by_cl) {
-  std::vector<const StudyPoint*> hollow, failed, waiting;
-  for (const StudyPoint* p : pts) {
-    bool drawn = std::isfinite(p->*y);
-    if (drawn && !p->converged()) hollow.push_back(p);
-    else if (!drawn && p->verdict.empty()) waiting.push_back(p);
-    else if (!drawn) failed.push_back(p);
+std::vector<std::string> verdict_notes(const StudyFolder& s, const Quantity& y) {
+  std::vector<const PointRecord*> hollow, failed, waiting;
+  for (const PointRecord& p : s.points) {
+    bool drawn = std::isfinite(y(p));
+    if (drawn && !converged(p)) hollow.push_back(&p);
+    else if (!drawn && !p.finished) waiting.push_back(&p);
+    else if (!drawn) failed.push_back(&p);
   }
   std::vector<std::string> notes;
-  if (!hollow.empty()) notes.push_back(std::string(kHollow) + " hollow, not converged: " + list_of(hollow, by_cl));
-  if (!failed.empty()) notes.push_back("no result: " + list_of(failed, by_cl));
-  if (!waiting.empty()) notes.push_back("not run yet: " + list_of(waiting, by_cl));
+  if (!hollow.empty()) notes.push_back(std::string(kHollow) + " hollow, not converged: " + list_of(hollow));
+  if (!failed.empty()) notes.push_back("no result: " + list_of(failed));
+  if (!waiting.empty()) notes.push_back("pending, no result yet: " + list_of(waiting));
   return notes;
 }
 
-std::vector<std::string> verdict_notes(const Study& s, double StudyPoint::*y) {
-  std::vector<const StudyPoint*> all;
-  for (const StudyPoint& p : s.points) all.push_back(&p);
-  return verdict_notes(all, y, s.by_cl);
-}
-
-Figure study_figure(const Study& s, const std::string& what) {
+Figure study_figure(const StudyFolder& s, const std::string& what) {
   Figure f;
-  f.heading = s.title;
+  f.heading = s.study.title.empty() ? s.study.aerofoil : s.study.title;
   f.title = what;
   Panel p;
   p.height = kStudyHeight;
@@ -154,141 +127,143 @@ Figure study_figure(const Study& s, const std::string& what) {
   return f;
 }
 
-std::string against_alpha(const Study& s, double StudyPoint::*y, const std::string& what, const std::string& ytitle) {
-  Figure f = study_figure(s, what);
+// Curves of every Mach number of every study against x, with the measured
+// polars as markers.
+std::string per_mach(const StudyPlots& s, const std::string& what, const Quantity& x, const Quantity& y,
+                     const std::string& xtitle, const std::string& ytitle,
+                     std::vector<double> MeasuredPolar::*mx, std::vector<double> MeasuredPolar::*my) {
+  Figure f = study_figure(s.studies.front(), what);
   Panel& p = f.panels[0];
-  p.x.title = std::string(kAlpha) + " (degrees)";
+  p.x.title = xtitle;
   p.y.title = ytitle;
-  for (size_t m = 0; m < s.machs.size(); ++m)
-    p.series.push_back(
-        series_of(mach_name(s.machs[m]), study_style(m), points_where(s, &StudyPoint::mach, s.machs[m]), &StudyPoint::alpha, y));
-  p.notes = verdict_notes(s, y);
+  for (size_t k = 0; k < s.studies.size(); ++k) {
+    const StudyFolder& st = s.studies[k];
+    for (size_t m = 0; m < st.machs.size(); ++m) {
+      Style style = study_style(m, study_dash(k));
+      if (s.studies.size() > 1) style.marker = marker_shape(k);  // compared studies: a shape each
+      Series one = series_of(curve_name(s, k, mach_name(st.machs[m])), style, at_mach(st, st.machs[m]), x, y);
+      if (!one.x.empty()) p.series.push_back(one);  // a Mach number with no result is named in the notes
+    }
+  }
+  for (size_t k = 0; k < s.measured.size(); ++k) {
+    Series m;
+    m.name = "measured: " + s.measured[k].name;
+    m.style = study_style(6 - static_cast<int>(k));
+    m.style.line = false;
+    m.style.marker = Marker::kDiamond;
+    m.x = s.measured[k].*mx;
+    m.y = s.measured[k].*my;
+    p.series.push_back(m);
+  }
+  p.notes = verdict_notes(s.studies.front(), y);
   return render_svg(f);
 }
 
 }  // namespace
 
-Study read_study(const std::string& dir) {
-  Study s;
+StudyFolder read_study_folder(const std::string& dir) {
+  StudyFolder s;
   s.dir = dir;
-  bool has_asked = file_exists(dir + "/study.json"), has_polar = file_exists(dir + "/polar.csv");
-  if (!has_asked && !has_polar) throw std::runtime_error(dir + " is not a study folder (no study.json, no polar.csv)");
-  if (has_asked) s.asked = read_json(dir + "/study.json");
-  s.title = json_text(s.asked, "title");
-  if (s.title.empty()) s.title = json_text(s.asked, "aerofoil");
-  if (s.title.empty()) s.title = dir;
-  s.by_cl = s.asked.is_object() && s.asked.contains("cl") && s.asked["cl"].is_array();
-
-  if (s.asked.is_object() && s.asked.contains("points") && s.asked["points"].is_array()) {
-    for (const auto& j : s.asked["points"]) {
-      StudyPoint p;
-      p.point = j.value("point", 0);
-      p.folder = json_text(j, "folder");
-      if (p.folder.empty()) p.folder = point_folder(p.point);
-      p.mach = json_number(j, "mach");
-      p.alpha_set = json_number(j, "alpha");
-      p.cl_set = json_number(j, "cl");
-      s.points.push_back(p);
-    }
-  }
-  if (has_polar) {
-    Table t = read_csv(dir + "/polar.csv");
-    for (size_t r = 0; r < t.rows.size(); ++r) {
-      double n = t.number(r, "point");
-      int number = std::isfinite(n) ? static_cast<int>(n) : static_cast<int>(r) + 1;
-      auto it = std::find_if(s.points.begin(), s.points.end(), [&](const StudyPoint& p) { return p.point == number; });
-      if (it == s.points.end()) {
-        StudyPoint p;
-        p.point = number;
-        p.folder = point_folder(number);
-        s.points.push_back(p);
-        it = s.points.end() - 1;
-      }
-      take_polar_row(*it, t, r);
-    }
-  }
-  for (StudyPoint& p : s.points) {
-    std::string path = dir + "/" + p.folder + "/result.json";
-    try {
-      if (file_exists(path)) take_result(p, read_json(path));
-    } catch (const std::exception& e) {
-      // One unreadable point file does not cost the study its report.
-      p.problem = e.what();
-      if (p.verdict.empty()) p.verdict = "unreadable";
-    }
-    if (!s.by_cl) fill(p.alpha_set, p.alpha);
-  }
-  for (const StudyPoint& p : s.points) {
-    if (!std::isfinite(p.mach)) continue;
-    bool known = std::any_of(s.machs.begin(), s.machs.end(), [&](double m) { return std::abs(m - p.mach) < kSameValue; });
-    if (!known) s.machs.push_back(p.mach);
-  }
+  s.study = sweep::read_study(dir);
+  s.label = std::filesystem::path(dir).lexically_normal().filename().string();
+  if (s.label.empty() || s.label == ".") s.label = std::filesystem::absolute(dir).lexically_normal().parent_path().filename().string();
+  s.points = sweep::read_points(dir, s.study);
+  s.machs = s.study.mach;
   std::sort(s.machs.begin(), s.machs.end());
+  s.machs.erase(std::unique(s.machs.begin(), s.machs.end()), s.machs.end());
   return s;
 }
 
-std::string cl_alpha_svg(const Study& s) { return against_alpha(s, &StudyPoint::cl, "Lift curve", "CL"); }
-
-std::string cm_alpha_svg(const Study& s) {
-  return against_alpha(s, &StudyPoint::cm, "Pitching moment", "CM (about the quarter chord)");
+std::string cl_alpha_svg(const StudyPlots& s) {
+  return per_mach(s, "Lift curve", kAlphaReached, coefficient(&Coefficients::cl),
+                  std::string(kAlpha) + " (degrees)", "CL", &MeasuredPolar::alpha, &MeasuredPolar::cl);
 }
 
-// CL against the total drag and its parts. Several Mach numbers get a panel
-// each, on one drag scale, so that every panel reads like a one-Mach polar.
-std::string polar_svg(const Study& s) {
-  Figure f = study_figure(s, "Drag polar");
+std::string cm_alpha_svg(const StudyPlots& s) {
+  return per_mach(s, "Pitching moment", kAlphaReached, coefficient(&Coefficients::cm),
+                  std::string(kAlpha) + " (degrees)", "CM (about the quarter chord)", &MeasuredPolar::alpha,
+                  &MeasuredPolar::cm);
+}
+
+// CL against the drag of the section, CD = CDV + CD2, every Mach number in
+// one panel.
+std::string polar_svg(const StudyPlots& s) {
+  return per_mach(s, "Drag polar", coefficient(&Coefficients::cd), coefficient(&Coefficients::cl),
+                  "CD = CDV + CD2", "CL", &MeasuredPolar::cd, &MeasuredPolar::cl);
+}
+
+// The parts of the drag that add up to it, CDV + CD2 = CD, against CL, a
+// panel for each Mach number with results, on one drag scale; CDP + CDF,
+// the drag integrated over the surface, is drawn as a check on CD.
+std::string drag_breakdown_svg(const StudyFolder& s) {
+  Figure f = study_figure(s, "Drag breakdown: CD = CDV + CD2");
   const Panel one = f.panels[0];
   struct Part {
     const char* name;
-    double StudyPoint::*value;
+    float Coefficients::*value;
     Dash dash;
+    bool line;
   };
-  const Part parts[] = {{"CD total (CDV + CD2)", &StudyPoint::cd, Dash::kSolid},
-                        {"CDP pressure", &StudyPoint::cdp, Dash::kDashed},
-                        {"CDF friction", &StudyPoint::cdf, Dash::kDotted},
-                        {"CD2 wave", &StudyPoint::cd2, Dash::kDashDot}};
-  size_t panels = std::max<size_t>(s.machs.size(), 1);
+  const Part parts[] = {{"CD = CDV + CD2", &Coefficients::cd, Dash::kSolid, true},
+                        {"CDV viscous (wake momentum)", &Coefficients::cdv, Dash::kDashed, true},
+                        {"CD2 wave", &Coefficients::cd2, Dash::kDashDot, true},
+                        {"CDP + CDF, surface-integration check of CD", &Coefficients::cdp_cdf, Dash::kSolid, false}};
+  const Quantity drag = coefficient(&Coefficients::cd);
+  std::vector<float> machs;
+  for (float mach : s.machs) {
+    auto pts = at_mach(s, mach);
+    if (std::any_of(pts.begin(), pts.end(), [&](const PointRecord* r) { return std::isfinite(drag(*r)); }))
+      machs.push_back(mach);
+  }
+  size_t panels = std::max<size_t>(machs.size(), 1);
   f.panels.assign(panels, one);
   for (size_t m = 0; m < panels; ++m) {
     Panel& p = f.panels[m];
-    bool last = m + 1 == panels;
-    p.height = panels == 1 ? kStudyHeight : kPolarPanelHeight;
+    p.height = panels == 1 ? kStudyHeight : kBreakdownHeight;
     p.x.title = "drag coefficient";
-    p.x_labels = last;
+    p.x_labels = m + 1 == panels;
     p.legend = m == 0;
-    p.y.title = panels == 1 ? "CL" : "CL at " + mach_name(s.machs[m]);
-    if (s.machs.empty()) {
-      p.notes = verdict_notes(s, &StudyPoint::cd);
-      continue;
+    p.y.title = machs.size() <= 1 ? "CL" : "CL at " + mach_name(machs[m]);
+    if (machs.empty()) continue;
+    auto pts = at_mach(s, machs[m]);
+    for (size_t k = 0; k < std::size(parts); ++k) {
+      Style st = study_style(k, parts[k].dash);
+      st.line = parts[k].line;
+      if (!st.line) st.marker = Marker::kDiamond;
+      p.series.push_back(series_of(parts[k].name, st, pts, coefficient(parts[k].value), coefficient(&Coefficients::cl)));
     }
-    auto pts = points_where(s, &StudyPoint::mach, s.machs[m]);
-    for (size_t k = 0; k < 4; ++k)
-      p.series.push_back(series_of(parts[k].name, study_style(k, parts[k].dash), pts, parts[k].value, &StudyPoint::cl));
-    p.notes = verdict_notes(pts, &StudyPoint::cd, s.by_cl);
   }
+  f.panels.front().notes = verdict_notes(s, drag);
+  if (machs.size() == 1 && s.machs.size() > 1) f.panels.front().y.title = "CL at " + mach_name(machs[0]);
   return render_svg(f);
 }
 
-std::string drag_rise_svg(const Study& s) {
-  Figure f = study_figure(s, "Drag rise");
+// CD against Mach number, a curve for each incidence or required lift,
+// every study in one panel.
+std::string drag_rise_svg(const StudyPlots& s) {
+  Figure f = study_figure(s.studies.front(), "Drag rise");
   Panel& p = f.panels[0];
   p.x.title = "Mach number";
-  p.y.title = "CD";
-  double StudyPoint::*key = s.by_cl ? &StudyPoint::cl_set : &StudyPoint::alpha_set;
-  std::vector<double> values;
-  for (const StudyPoint& q : s.points)
-    if (std::isfinite(q.*key) &&
-        std::none_of(values.begin(), values.end(), [&](double v) { return std::abs(v - q.*key) < kSameValue; }))
-      values.push_back(q.*key);
-  std::sort(values.begin(), values.end());
-  for (size_t k = 0; k < values.size(); ++k) {
-    auto pts = points_where(s, key, values[k]);
-    std::stable_sort(pts.begin(), pts.end(), [](const StudyPoint* a, const StudyPoint* b) { return a->mach < b->mach; });
-    std::string name = s.by_cl ? "CL " + short_number(values[k], 3)
-                               : std::string(kAlpha) + " " + short_number(values[k], 2) + kDegree;
-    p.series.push_back(series_of(name, study_style(k), pts, &StudyPoint::mach, &StudyPoint::cd));
+  p.y.title = "CD = CDV + CD2";
+  for (size_t k = 0; k < s.studies.size(); ++k) {
+    const StudyFolder& st = s.studies[k];
+    std::vector<float> values = st.by_cl() ? st.study.cl : st.study.alpha;
+    std::sort(values.begin(), values.end());
+    values.erase(std::unique(values.begin(), values.end()), values.end());
+    for (size_t v = 0; v < values.size(); ++v) {
+      std::vector<const PointRecord*> pts;
+      for (const PointRecord& r : st.points)
+        if (swept(r.point) == values[v]) pts.push_back(&r);
+      std::stable_sort(pts.begin(), pts.end(),
+                       [](const PointRecord* a, const PointRecord* b) { return a->point.mach < b->point.mach; });
+      std::string name = st.by_cl() ? "CL " + short_number(values[v], 3)
+                                    : std::string(kAlpha) + " " + short_number(values[v], 2) + kDegree;
+      Style style = study_style(v, study_dash(k));
+      if (s.studies.size() > 1) style.marker = marker_shape(k);
+      p.series.push_back(series_of(curve_name(s, k, name), style, pts, kMach, coefficient(&Coefficients::cd)));
+    }
   }
-  p.notes = verdict_notes(s, &StudyPoint::cd);
+  p.notes = verdict_notes(s.studies.front(), coefficient(&Coefficients::cd));
   return render_svg(f);
 }
 

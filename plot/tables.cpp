@@ -77,14 +77,42 @@ Table read_csv(const std::string& path) {
   return t;
 }
 
-double json_number(const nlohmann::json& j, const char* key) {
-  if (!j.is_object() || !j.contains(key) || !j[key].is_number()) return kNone;
-  return j[key].get<double>();
-}
-
-std::string json_text(const nlohmann::json& j, const char* key) {
-  if (!j.is_object() || !j.contains(key) || !j[key].is_string()) return std::string();
-  return j[key].get<std::string>();
+Overlay read_overlay(const std::string& given) {
+  Overlay o;
+  std::string file = given;
+  size_t colon = given.find(':');
+  if (colon != std::string::npos && colon > 0 &&
+      given.find_first_not_of("0123456789") == colon) {  // N:FILE, the point N
+    o.point = std::stoi(given.substr(0, colon));
+    file = given.substr(colon + 1);
+  }
+  Table t = read_csv(file);
+  std::string name = std::filesystem::path(file).stem().string();
+  auto has = [&](std::initializer_list<const char*> columns) {
+    for (const char* c : columns)
+      if (t.column(c) < 0) return false;
+    return true;
+  };
+  if (has({"x", "cp"})) {
+    o.cp.name = name;
+    for (size_t r = 0; r < t.rows.size(); ++r) {
+      o.cp.x.push_back(t.number(r, "x"));
+      o.cp.cp.push_back(t.number(r, "cp"));
+    }
+  } else if (has({"alpha", "cl"})) {
+    if (o.point != 0) throw std::runtime_error(given + ": a polar (alpha,cl,cd,cm) belongs to no one point");
+    o.polar = true;
+    o.measured.name = name;
+    for (size_t r = 0; r < t.rows.size(); ++r) {
+      o.measured.alpha.push_back(t.number(r, "alpha"));
+      o.measured.cl.push_back(t.number(r, "cl"));
+      o.measured.cd.push_back(t.number(r, "cd"));
+      o.measured.cm.push_back(t.number(r, "cm"));
+    }
+  } else {
+    throw std::runtime_error(file + " holds neither the columns x,cp (a pressure distribution) nor alpha,cl,cd,cm (a polar)");
+  }
+  return o;
 }
 
 std::string short_number(double v, int max_decimals) {
@@ -101,14 +129,14 @@ std::string short_number(double v, int max_decimals) {
   return s;
 }
 
-std::string point_conditions(const StudyPoint& p, bool by_cl) {
+std::string point_conditions(const sweep::Point& p) {
   std::string s = "M " + short_number(p.mach, 3);
-  if (by_cl) return s + ", CL " + short_number(p.cl_set, 3);
-  return s + ", \xCE\xB1 " + short_number(p.alpha_set, 2) + "\xC2\xB0";
+  if (p.lift_given) return s + ", CL " + short_number(p.cl, 3);
+  return s + ", \xCE\xB1 " + short_number(p.alpha, 2) + "\xC2\xB0";
 }
 
-std::string point_name(const StudyPoint& p, bool by_cl) {
-  return "point " + std::to_string(p.point) + " (" + point_conditions(p, by_cl) + ")";
+std::string point_name(const sweep::Point& p) {
+  return "point " + std::to_string(p.number) + " (" + point_conditions(p) + ")";
 }
 
 bool file_exists(const std::string& path) {

@@ -19,6 +19,7 @@ constexpr int kRadialTable = 41;   // length of the radial tables s, s^2, r
 constexpr int kWake = 32;          // wake points k = 1 ... MR + 1
 constexpr int kMaxStations = 170;  // boundary-layer stations per surface
 constexpr int kMaxMonitors = 5;    // shock stations watched by the boundary layer
+constexpr int kMaxShocks = 3;      // shocks sought on one surface by the wave-drag step
 constexpr int kMapWork = 162;      // circle points of the conformal mapping (N + 1)
 constexpr int kMaxSurfacePoints = 250;  // aerofoil data points per surface
 constexpr int kMaxContour = 500;        // joined contour and mapping table
@@ -332,6 +333,11 @@ struct Monitor {
   RVec<kMonitorHistory> CDVU;    // viscous drag coefficient 2 (THETA upper + THETA lower) at each update
   RVec<kMonitorHistory> XTRU, XTRL;  // transition x on the upper and lower surface at each update
   float XTR[2] = {0.0f, 0.0f};   // transition x of the last boundary-layer calculation
+  // Shocks found by the last wave-drag step: their number and x on the upper
+  // (column 1) and lower (column 2) surface, in increasing point index.
+  int32_t NSHOCK[2] = {0, 0};
+  Columns<kMaxShocks, 2> XSHOCK;
+  int32_t NPRES = 0;             // surface points of the last results formed (NSG + 1 of their mesh)
   // Coefficients of the last summary printed, at full precision.
   int32_t SUMMARIES = 0;         // summaries printed in the run
   float EM = 0.0f, ALP = 0.0f;   // Mach number and incidence (degrees) of the summary

@@ -45,16 +45,6 @@ const char* const kHelp =
     "  3  the iteration diverged, or a result was not a finite number; the last\n"
     "     record of NAME.SEP is -4\n";
 
-// Printed after the console's divergence lines: what usually brings such a
-// run home, and where it is set.
-std::string divergence_advice(bool viscous) {
-  return std::string("tarn: advice: such a run often converges with a smaller XS (1.5 to 1.7, with more "
-                     "fine-mesh sweeps NSF), more coarse-mesh sweeps (NSC 200)") +
-         (viscous ? " or smaller coupling factors GVISCC/GVISCF (0.05/0.03)" : "") +
-         ", alone or together: run tarnprep again and answer y to \"Are any default parameters to be "
-         "changed?\"; tarnsweep retries such points by itself";
-}
-
 // A mapping that did not resolve the aerofoil is told on the console, the
 // listings keeping their layout; true when told.
 bool warn_of_geometry(const tarn::FlowState& fs) {
@@ -91,7 +81,7 @@ int main(int argc, char** argv) {
     tarn::units().abandon_all();
     std::cerr << "tarn: " << stop.what() << '\n';
     const bool geometry = warn_of_geometry(*fs);
-    if (stop.status == tarn::kExitDiverged && !geometry) std::cerr << divergence_advice(fs->run.IVP != 0) << '\n';
+    if (stop.status == tarn::kExitDiverged && !geometry) std::cerr << tarn::divergence_advice(fs->run.IVP != 0) << '\n';
     return stop.status;
   }
   warn_of_geometry(*fs);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 
 namespace tarn::sweep {
@@ -39,7 +40,146 @@ int shortest_digits(float v) {
   return digits;
 }
 
+float real_of(const Json& j) { return j.is_number() ? j.get<float>() : NAN; }
+
+Json text_or_null(const std::string& s) { return s.empty() ? Json(nullptr) : Json(s); }
+std::string text_of(const Json& j, const char* key) {
+  return j.contains(key) && j[key].is_string() ? j[key].get<std::string>() : std::string();
+}
+
+Json shock_list(const std::vector<float>& x) { return number_list(x); }
+std::vector<float> shocks_of(const Json& j, const char* side) {
+  std::vector<float> x;
+  if (j.is_object() && j.contains(side) && j[side].is_array())
+    for (const Json& v : j[side]) x.push_back(real_of(v));
+  return x;
+}
+
 }  // namespace
+
+const std::vector<CoefficientName> kCoefficientNames = {
+    {"alpha", &Coefficients::alpha}, {"cl", &Coefficients::cl},
+    {"cm", &Coefficients::cm},       {"cdp", &Coefficients::cdp},
+    {"cdf", &Coefficients::cdf},     {"cdv", &Coefficients::cdv},
+    {"cd1", &Coefficients::cd1},     {"cd2", &Coefficients::cd2},
+    {"cd", &Coefficients::cd},       {"cdp_cdf", &Coefficients::cdp_cdf},
+    {"cdv_cd1", &Coefficients::cdv_cd1}, {"xtr_upper", &Coefficients::xtr_upper},
+    {"xtr_lower", &Coefficients::xtr_lower}};
+
+const std::vector<std::string> kPolarColumns = {"point", "mach", "alpha_deg", "cl",        "cm",        "cdp",
+                                                "cdf",   "cdv",  "cd1",       "cd2",       "cd",        "xtr_upper",
+                                                "xtr_lower", "verdict", "tries", "reason"};
+
+Json coefficients_json(const Coefficients& c) {
+  Json j = Json::object();
+  for (const CoefficientName& n : kCoefficientNames) j[n.name] = number(c.*n.value);
+  return j;
+}
+
+Coefficients coefficients_from_json(const Json& j) {
+  Coefficients c;
+  if (!j.is_object()) return c;
+  for (const CoefficientName& n : kCoefficientNames)
+    if (j.contains(n.name)) c.*n.value = real_of(j[n.name]);
+  return c;
+}
+
+Json result_json(const PointResult& r) {
+  Json tries = Json::array();
+  for (const TryResult& t : r.tries)
+    tries.push_back({{"try", t.number},
+                     {"changes", t.changes},
+                     {"status", t.status},
+                     {"reason", t.reason},
+                     {"advice", text_or_null(t.advice)},
+                     {"figures", t.figures},
+                     {"seconds", t.seconds},
+                     {"folder", text_or_null(t.folder)}});
+  Json j;
+  j["point"] = r.point;
+  j["conditions"] = r.conditions;
+  j["coefficients"] = r.has_coefficients ? coefficients_json(r.coefficients) : Json(nullptr);
+  j["shocks"] = {{"upper", shock_list(r.shocks_upper)}, {"lower", shock_list(r.shocks_lower)}};
+  j["verdict"] = {
+      {"status", r.status}, {"reason", r.reason}, {"advice", text_or_null(r.advice)}, {"figures", r.figures}};
+  j["tries"] = tries;
+  j["result_try"] = r.result_try;
+  j["seconds"] = r.seconds;
+  return j;
+}
+
+PointResult result_from_json(const Json& j) {
+  PointResult r;
+  r.point = j.at("point").get<int>();
+  r.conditions = j.value("conditions", Json());
+  const Json& c = j.at("coefficients");
+  r.has_coefficients = c.is_object();
+  r.coefficients = coefficients_from_json(c);
+  Json shocks = j.value("shocks", Json());
+  r.shocks_upper = shocks_of(shocks, "upper");
+  r.shocks_lower = shocks_of(shocks, "lower");
+  const Json& v = j.at("verdict");
+  r.status = v.at("status").get<std::string>();
+  r.reason = text_of(v, "reason");
+  r.advice = text_of(v, "advice");
+  r.figures = v.value("figures", Json::object());
+  for (const Json& t : j.at("tries")) {
+    TryResult x;
+    x.number = t.at("try").get<int>();
+    x.changes = t.value("changes", Json::object());
+    x.status = text_of(t, "status");
+    x.reason = text_of(t, "reason");
+    x.advice = text_of(t, "advice");
+    x.figures = t.value("figures", Json::object());
+    x.seconds = t.contains("seconds") && t["seconds"].is_number() ? t["seconds"].get<double>() : 0.0;
+    x.folder = text_of(t, "folder");
+    r.tries.push_back(x);
+  }
+  r.result_try = j.value("result_try", 0);
+  r.seconds = j.contains("seconds") && j["seconds"].is_number() ? j["seconds"].get<double>() : 0.0;
+  return r;
+}
+
+PointResult read_result(const std::string& path) {
+  Json j = read_json(path);
+  try {
+    return result_from_json(j);
+  } catch (const Json::exception& e) {
+    throw std::runtime_error(path + " is not a point result: " + e.what());
+  }
+}
+
+std::vector<PointRecord> read_points(const std::string& dir, const Study& s) {
+  std::vector<PointRecord> records;
+  for (const Point& p : points_of(s)) {
+    PointRecord r;
+    r.point = p;
+    std::string path = (std::filesystem::path(dir) / p.folder / kResultFile).string();
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec)) {
+      try {
+        r.result = read_result(path);
+        r.finished = true;
+      } catch (const std::exception& e) {
+        r.problem = e.what();
+      }
+    }
+    records.push_back(r);
+  }
+  return records;
+}
+
+std::string csv_header(const std::vector<std::string>& columns) {
+  std::string line;
+  for (size_t k = 0; k < columns.size(); ++k) line += (k ? "," : "") + columns[k];
+  return line + "\n";
+}
+
+std::string csv_quoted(const std::string& text) {
+  std::string q = "\"";
+  for (char c : text) q += c == '"' ? std::string("\"\"") : std::string(1, c == '\n' || c == '\r' ? ' ' : c);
+  return q + "\"";
+}
 
 std::string decimal(float v) {
   if (!std::isfinite(v)) return std::string();
@@ -133,7 +273,10 @@ std::string run_name(int n) {
   return buf;
 }
 
-Json study_json(const Study& s) {
+namespace {
+
+// study.json without its list of points.
+Json asked_json(const Study& s) {
   Json set = Json::object();
   for (const auto& [name, value] : s.set) set[name] = number(value);
   Json j;
@@ -150,6 +293,13 @@ Json study_json(const Study& s) {
   j["viscous"] = s.viscous;
   j["grid"] = s.grid;
   j["set"] = set;
+  return j;
+}
+
+}  // namespace
+
+Json study_json(const Study& s) {
+  Json j = asked_json(s);
   Json points = Json::array();
   for (const Point& p : points_of(s))
     points.push_back({{"point", p.number},
@@ -180,8 +330,7 @@ Study study_from_json(const Json& j) {
 }
 
 Json point_json(const Study& s, const Point& p) {
-  Json j = study_json(s);
-  j.erase("points");
+  Json j = asked_json(s);
   j["mach"] = number_list({p.mach});
   j["alpha"] = number_list({p.alpha});
   j["cl"] = p.lift_given ? number_list({p.cl}) : Json(nullptr);

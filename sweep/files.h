@@ -1,11 +1,15 @@
 // The files of a study folder and of its point folders, and the numbers
-// written into them. Private to this folder.
+// written into them: the one schema of study.json, point.json, result.json,
+// polar.csv, surface.csv and wake.csv, used by the study program that writes
+// them and by the pictures that read them.
 #pragma once
 
+#include <cmath>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "sweep.h"
 #include "text_files.h"
@@ -105,5 +109,83 @@ Study study_from_json(const Json& j);
 // point's own, so that the point can be run by itself.
 Json point_json(const Study& s, const Point& p);
 void point_from_json(const Json& j, Study& s, Point& p);
+
+// The coefficients of a point's result, as the last summary of its run
+// gave them, with the transition positions of its last boundary-layer
+// calculation; NAN where there is none (CDF, CDV and the transition of an
+// inviscid run). alpha in degrees, coefficients on the chord, cm about the
+// quarter chord, xtr_* in x/c.
+struct Coefficients {
+  float alpha = NAN, cl = NAN, cm = NAN, cdp = NAN, cdf = NAN, cdv = NAN, cd1 = NAN, cd2 = NAN;
+  float cd = NAN;       // the drag of the section: cdv + cd2 (viscous), cd2 (inviscid)
+  float cdp_cdf = NAN;  // cdp + cdf, the surface integration of the viscous drag
+  float cdv_cd1 = NAN;
+  float xtr_upper = NAN, xtr_lower = NAN;
+};
+// The members of Coefficients by their names in result.json and polar.csv,
+// in the order both hold them.
+struct CoefficientName {
+  const char* name;
+  float Coefficients::*value;
+};
+extern const std::vector<CoefficientName> kCoefficientNames;
+Json coefficients_json(const Coefficients& c);
+Coefficients coefficients_from_json(const Json& j);  // absent and null members are NAN
+
+// One try of a point as result.json lists it.
+struct TryResult {
+  int number = 0;
+  Json changes = Json::object();  // what differs from the point's own answers
+  std::string status, reason;     // converged, not converged, diverged or failed; why
+  Json figures = Json::object();  // what the status rests on
+  double seconds = 0.0;
+  std::string folder;             // where its files are: "." or "tryN"
+  std::string advice;             // tarn's advice line after a divergence
+};
+
+// result.json: the point's conditions, the results of its best try, the
+// verdict and every try. A point the study lost (its process crashed or ran
+// out of time) has no conditions, coefficients or tries.
+struct PointResult {
+  int point = 0;
+  Json conditions;                    // as run: mach, alpha, cl, re, xtu, xtl, viscous, grid
+  bool has_coefficients = false;
+  Coefficients coefficients;
+  std::vector<float> shocks_upper, shocks_lower;  // x/c of the shocks of the wave-drag step
+  std::string status, reason, advice;  // the verdict: converged, not converged or failed
+  Json figures = Json::object();
+  std::vector<TryResult> tries;
+  int result_try = 0;                  // the try whose results these are; 0 when none
+  double seconds = 0.0;
+};
+Json result_json(const PointResult& r);
+PointResult result_from_json(const Json& j);
+// Throws std::runtime_error naming the file when it is not a result.
+PointResult read_result(const std::string& path);
+
+// A point of a study with its result, when it has one.
+struct PointRecord {
+  Point point;
+  bool finished = false;  // result.json is there
+  PointResult result;
+  std::string problem;    // why result.json could not be read
+};
+// Every point of the study in the folder, in point order; a result that
+// does not read leaves its point unfinished with the problem said.
+std::vector<PointRecord> read_points(const std::string& dir, const Study& s);
+
+// Columns of polar.csv, one row a point; the header is the first line.
+// Units are in the names (alpha_deg); the other columns are coefficients
+// on the chord and x/c.
+extern const std::vector<std::string> kPolarColumns;
+// Columns of surface.csv (upper surface from the leading to the trailing
+// edge, then the lower) and of wake.csv.
+enum SurfaceColumn { kSurfaceSide, kSurfaceX, kSurfaceZ, kSurfaceCp, kSurfaceMach, kSurfaceDstar, kSurfaceTheta, kSurfaceH, kSurfaceCf };
+inline const std::vector<std::string> kSurfaceColumns = {"surface", "x", "z", "cp", "mach", "dstar", "theta", "h", "cf"};
+enum WakeColumn { kWakeX, kWakeCp, kWakeMach, kWakeDstar, kWakeTheta, kWakeH };
+inline const std::vector<std::string> kWakeColumns = {"x", "cp", "mach", "dstar", "theta", "h"};
+// A header line of such columns, and a text field quoted for CSV.
+std::string csv_header(const std::vector<std::string>& columns);
+std::string csv_quoted(const std::string& text);
 
 }  // namespace tarn::sweep

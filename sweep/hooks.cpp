@@ -5,8 +5,8 @@
 // verdict or the study's exit status.
 #include <iostream>
 
+#include "files.h"
 #include "plot.h"
-#include "sweep.h"
 
 namespace tarn::sweep {
 
@@ -26,8 +26,11 @@ void study_finished(const std::string& dir) {
   }
 }
 
-int redraw_report(const std::string& dir) {
-  std::cout << plot::write_study_report(dir, true) << '\n';
+int redraw_report(const std::string& dir, const std::vector<std::string>& compare,
+                  const std::vector<std::string>& overlays) {
+  read_study(dir);
+  FolderLock lock(dir, kStudyLock, "drawing the report", false);  // not while the study writes it
+  std::cout << plot::write_study_report(dir, true, {compare, overlays}) << '\n';
   return kSweepConverged;
 }
 

@@ -30,7 +30,7 @@ const char* const kUsage =
     "                 [--keep-tries] [--wait] --out DIR\n"
     "       tarnsweep --run-point DIR/points/NNN [--keep-tries] [--wait]\n"
     "       tarnsweep --collect DIR [--wait]\n"
-    "       tarnsweep --report DIR\n"
+    "       tarnsweep --report DIR [--compare OTHER_DIR...] [--overlay [N:]FILE.csv]...\n"
     "       tarnsweep --plot [FOLDER/]NAME\n";
 
 const char* const kFooter = R"(
@@ -43,17 +43,24 @@ an ordinary tarn run in DIR/points/NNN/, set up by tarnprep's run-file writer;
 tarn run there by hand gives the same files. Each point writes result.json
 (coefficients, verdict, tries), surface.csv and wake.csv; a point that does
 not converge is retried with safer numerics, earlier tries kept in try1/, ...
-The study writes DIR/study.json, DIR/polar.csv and DIR/polar.txt, and for
-running the points elsewhere DIR/jobs.txt (one command per point) and
+The study writes DIR/study.json, DIR/polar.csv (its header the first line,
+the incidence in degrees as alpha_deg, transition xtr_upper and xtr_lower in
+x/c, the verdict's reason quoted) and DIR/polar.txt, and for running the
+points elsewhere DIR/jobs.txt (one command per point) and
 DIR/slurm.sh (a Slurm job array over jobs.txt). Run again with the same --out,
 a study takes up the points that have no result yet.
 
-Pictures: each point draws cp.svg (pressures, the section below to scale)
-and, viscous, bl.svg (boundary layer); the study draws DIR/plots/*.svg (lift
-curve, drag polar, pitching moment, drag rise) and DIR/report.html, which
-opens from disk. --report DIR draws them all again from the files on disk;
---plot NAME draws NAME-cp.svg and NAME-bl.svg of an ordinary tarn run from
-its listings NAME.FUL and NAME.BRF.
+Pictures: each point draws cp.svg (pressures with transition and shocks
+marked, the section below to scale) and, viscous, bl.svg (boundary layer);
+the study draws DIR/plots/*.svg (lift curve, drag polar, drag breakdown,
+pitching moment, drag rise, the Cp of every point of each Mach number) and
+DIR/report.html, which opens from disk. --report DIR draws them all again from the files on disk;
+with --compare OTHER_DIR... the polars of the other studies and the Cp of
+their matching points are drawn with them, and --overlay FILE.csv adds
+measured data: columns x,cp for the Cp of a point (N:FILE.csv for point N of
+a study of several points), or alpha,cl,cd,cm for a polar. --plot NAME draws
+NAME-cp.svg and NAME-bl.svg of an ordinary tarn run from its listings
+NAME.FUL and NAME.BRF.
 
 Lists: 0.5,0.6 or FROM:TO:STEP (0:6:0.5), or both mixed (0,2:8:2).
 
@@ -111,7 +118,7 @@ std::pair<std::string, float> setting_of(const std::string& text) {
 
 struct Options {
   std::string aerofoil, mach, alpha, cl, out, run_point, collect, report, plot;
-  std::vector<std::string> set;
+  std::vector<std::string> set, compare, overlay;
   double re = 6.0e6, xtr = 0.0, xtu = 0.0, xtl = 0.0, ncrit = 0.0;
   bool xtr_given = false, xtu_given = false, xtl_given = false;
   bool inviscid = false, plan_only = false, derotate = false;
@@ -213,6 +220,8 @@ int main(int argc, char** argv) {
   auto* point = app.add_option("--run-point", o.run_point, "Run one point folder of a study");
   app.add_option("--collect", o.collect, "Write the polar of a study from its finished points");
   app.add_option("--report", o.report, "Draw the plots and the report of a study again from its files");
+  app.add_option("--compare", o.compare, "With --report: other study folders drawn with the study");
+  app.add_option("--overlay", o.overlay, "With --report: measured data, [N:]FILE.csv (x,cp or alpha,cl,cd,cm)");
   app.add_option("--plot", o.plot, "Plot an ordinary tarn run from its listings: [FOLDER/]NAME");
   try {
     app.parse(argc, argv);
@@ -224,9 +233,18 @@ int main(int argc, char** argv) {
       if (argc != 3 + flags) refuse("--run-point takes a folder, --keep-tries and --wait; --collect a folder and --wait");
       return *point ? tarn::sweep::run_point(o.run_point, o.point) : tarn::sweep::collect(o.collect, o.point.wait);
     }
-    if (!o.report.empty() || !o.plot.empty()) {
-      if (argc != 3) refuse("--report and --plot take a folder or a run name and no other option");
-      return o.plot.empty() ? tarn::sweep::redraw_report(o.report) : tarn::sweep::plot_run(o.plot);
+    bool drawn_with = !o.compare.empty() || !o.overlay.empty();
+    if (drawn_with && o.report.empty()) refuse("--compare and --overlay go with --report");
+    if (!o.report.empty()) {
+      for (const char* name : {"AEROFOIL", "--mach", "--alpha", "--cl", "--re", "--xtr", "--xtu", "--xtl", "--inviscid",
+                               "--ncrit", "--grid", "--set", "--jobs", "--out", "--plan-only", "--plot", "--keep-tries", "--wait",
+                               "--max-points"})
+        if (app.count(name) > 0) refuse("--report takes a folder and no other option but --compare and --overlay");
+      return tarn::sweep::redraw_report(o.report, o.compare, o.overlay);
+    }
+    if (!o.plot.empty()) {
+      if (argc != 3) refuse("--plot takes a run name and no other option");
+      return tarn::sweep::plot_run(o.plot);
     }
     return study(o);
   } catch (const CLI::CallForHelp& e) {

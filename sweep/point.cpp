@@ -46,7 +46,7 @@ TryRecord run_try(const RunAnswers& a, int number, const Json& changes) {
     units().close_all();
   }
   t.judgement = judge(*state, stop);
-  if (t.judgement.has_results) {
+  if (t.judgement.has_surface) {
     write_surface_table(*state, kSurfaceCsv);
     write_wake_table(*state, kWakeCsv);
   }
@@ -57,12 +57,17 @@ TryRecord run_try(const RunAnswers& a, int number, const Json& changes) {
 int rank(const std::string& status) { return status == kConverged ? 2 : status == kNotConverged ? 1 : 0; }
 
 // The best try: converged before not converged before failed, then the
-// nearest convergence, the later of equals.
+// nearest convergence, then one that formed surface values (so that a
+// failed point shows the pressures of its last try that had any), the
+// later of equals.
 size_t best_try(const std::vector<TryRecord>& tries) {
   size_t best = 0;
   for (size_t k = 1; k < tries.size(); ++k) {
     const Judgement &a = tries[k].judgement, &b = tries[best].judgement;
-    if (rank(a.status) > rank(b.status) || (rank(a.status) == rank(b.status) && !(a.distance > b.distance))) best = k;
+    bool nearer = a.distance < b.distance, as_near = !(a.distance > b.distance);
+    if (rank(a.status) > rank(b.status) ||
+        (rank(a.status) == rank(b.status) && (nearer || (as_near && a.has_surface >= b.has_surface))))
+      best = k;
   }
   return best;
 }
@@ -77,27 +82,42 @@ Json try_json(const TryRecord& t) {
           {"folder", t.kept ? Json(t.folder) : Json(nullptr)}};
 }
 
-Json result_json(const Study& s, const Point& p, const std::vector<TryRecord>& tries, size_t best, double seconds) {
+PointResult point_result(const Study& s, const Point& p, const std::vector<TryRecord>& tries, size_t best,
+                         double seconds) {
   const Judgement& chosen = tries[best].judgement;
-  Json conditions = {{"mach", number(p.mach)},
-                     {"alpha", p.lift_given ? Json(nullptr) : number(p.alpha)},
-                     {"cl", p.lift_given ? number(p.cl) : Json(nullptr)},
-                     {"re", s.viscous ? number(s.re) : Json(nullptr)},
-                     {"xtu", s.viscous ? number(s.xtu) : Json(nullptr)},
-                     {"xtl", s.viscous ? number(s.xtl) : Json(nullptr)},
-                     {"viscous", s.viscous},
-                     {"grid", s.grid}};
-  Json list = Json::array();
-  for (const TryRecord& t : tries) list.push_back(try_json(t));
-  Json j;
-  j["point"] = p.number;
-  j["conditions"] = conditions;
-  j["coefficients"] = chosen.has_results ? chosen.coefficients : Json(nullptr);
-  j["verdict"] = {{"status", verdict_of(chosen.status)}, {"reason", chosen.reason}, {"figures", chosen.figures}};
-  j["tries"] = list;
-  j["result_try"] = tries[best].number;
-  j["seconds"] = seconds;
-  return j;
+  PointResult r;
+  r.point = p.number;
+  r.conditions = {{"mach", number(p.mach)},
+                  {"alpha", p.lift_given ? Json(nullptr) : number(p.alpha)},
+                  {"cl", p.lift_given ? number(p.cl) : Json(nullptr)},
+                  {"re", s.viscous ? number(s.re) : Json(nullptr)},
+                  {"xtu", s.viscous ? number(s.xtu) : Json(nullptr)},
+                  {"xtl", s.viscous ? number(s.xtl) : Json(nullptr)},
+                  {"viscous", s.viscous},
+                  {"grid", s.grid}};
+  for (const TryRecord& t : tries) {
+    TryResult x;
+    x.number = t.number;
+    x.changes = t.changes;
+    x.status = t.judgement.status;
+    x.reason = t.judgement.reason;
+    x.advice = t.judgement.advice;
+    x.figures = t.judgement.figures;
+    x.seconds = t.seconds;
+    x.folder = t.kept ? t.folder : std::string();
+    r.tries.push_back(x);
+  }
+  r.has_coefficients = chosen.has_results;
+  if (chosen.has_results) r.coefficients = coefficients_from_json(chosen.coefficients);
+  r.shocks_upper = chosen.shocks_upper;
+  r.shocks_lower = chosen.shocks_lower;
+  r.status = verdict_of(chosen.status);
+  r.reason = chosen.reason;
+  r.advice = chosen.advice;
+  r.figures = chosen.figures;
+  r.result_try = tries[best].number;
+  r.seconds = seconds;
+  return r;
 }
 
 // The point's own tries as the first pass leaves them for the rescue: every
@@ -110,6 +130,9 @@ Json first_pass_json(const std::vector<TryRecord>& tries, double seconds) {
     j["has_results"] = t.judgement.has_results;
     j["distance"] = number(t.judgement.distance);
     j["transition_moves"] = t.judgement.transition_moves;
+    j["has_surface"] = t.judgement.has_surface;
+    j["advice"] = t.judgement.advice;
+    j["shocks"] = {{"upper", t.judgement.shocks_upper}, {"lower", t.judgement.shocks_lower}};
     list.push_back(j);
   }
   return {{"tries", list}, {"seconds", seconds}};
@@ -128,6 +151,10 @@ std::vector<TryRecord> first_pass_tries(const Json& j) {
     t.judgement.has_results = x.at("has_results").get<bool>();
     t.judgement.distance = x.at("distance").is_null() ? INFINITY : x.at("distance").get<float>();
     t.judgement.transition_moves = x.at("transition_moves").get<bool>();
+    t.judgement.has_surface = x.at("has_surface").get<bool>();
+    t.judgement.advice = x.at("advice").get<std::string>();
+    t.judgement.shocks_upper = x.at("shocks").at("upper").get<std::vector<float>>();
+    t.judgement.shocks_lower = x.at("shocks").at("lower").get<std::vector<float>>();
     t.seconds = x.at("seconds").get<double>();
     t.folder = x.at("folder").get<std::string>();
     tries.push_back(t);
@@ -208,7 +235,7 @@ bool run_passes(PointRun& r, std::vector<TryRecord>& tries, double& seconds_befo
 int run_point_here(PointRun& r) {
   auto start = Clock::now();
   if (fs::exists(kResultFile)) {
-    std::string verdict = read_json(kResultFile).at("verdict").at("status").get<std::string>();
+    std::string verdict = read_result(kResultFile).status;
     std::cout << "point " << r.p.number << ": finished already, " << verdict << '\n';
     return kSweepConverged;
   }
@@ -226,7 +253,7 @@ int run_point_here(PointRun& r) {
   TryFiles of_try{r.base.name, r.s.aerofoil};
   keep_best_in_place(tries, best, of_try, r.keep_tries);
   double seconds = seconds_before + std::chrono::duration<double>(Clock::now() - start).count();
-  write_json(kResultFile, result_json(r.s, r.p, tries, best, seconds));
+  write_json(kResultFile, result_json(point_result(r.s, r.p, tries, best, seconds)));
   r.finished_now = true;
   fs::remove(kFirstPassFile);
   const std::string verdict = verdict_of(tries[best].judgement.status);

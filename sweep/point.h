@@ -28,6 +28,11 @@ struct Judgement {
   Json figures;              // what the verdict rests on
   Json coefficients;         // the summary's coefficients, null when there are none
   bool has_results = false;  // finite coefficients and surface values to report
+  // Surface values were formed (they may not be finite): the last try of a
+  // failed point shows them, marked as not converged.
+  bool has_surface = false;
+  std::vector<float> shocks_upper, shocks_lower;  // x/c of the shocks of the last wave-drag step
+  std::string advice;  // tarn's advice line when the try diverged
   // How far from converged: the largest of the figures over their tolerances
   // (below 1 when converged; infinite without results).
   float distance = INFINITY;
@@ -44,7 +49,9 @@ Judgement judge(const FlowState& fs, const Stop& stop);
 // The verdict of a point for the status of its try: a diverged try fails.
 std::string verdict_of(const std::string& try_status);
 
-// surface.csv and wake.csv of a finished run, from its flow state.
+// surface.csv and wake.csv of a run, from its flow state: the surface
+// values of the last results formed, which for a run that stopped early may
+// hold empty fields where a value is not finite.
 void write_surface_table(const FlowState& fs, const std::string& path);
 void write_wake_table(const FlowState& fs, const std::string& path);
 

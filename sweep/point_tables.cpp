@@ -1,7 +1,7 @@
 // The surface and wake tables of a point, taken from the flow state at the
 // end of the run at full precision: pressures and local Mach numbers of the
-// results, and the boundary-layer thicknesses and skin friction of the last
-// boundary-layer calculation.
+// last results formed (NPRES surface points), and the boundary-layer
+// thicknesses and skin friction of the last boundary-layer calculation.
 #include <algorithm>
 #include <cmath>
 
@@ -23,7 +23,7 @@ float shape_factor(float dstar, float theta) { return theta > 0.0f ? dstar / the
 // array still holds that station, one place further on beyond it.
 float station_friction(const FlowState& fs, int l, int j) {
   const BoundaryLayer& bl = fs.bl;
-  float xt = j == 1 ? fs.cpl.XTU : fs.cpl.XTL;
+  float xt = bl.XT[j - 1];  // where the last calculation placed transition
   int shift = bl.INSERTED[j - 1] == 1 && bl.X(l, j) > xt ? 1 : 0;
   return bl.CF(l + shift, j);
 }
@@ -32,10 +32,10 @@ float station_friction(const FlowState& fs, int l, int j) {
 // x and y open the lower surface's station list.
 int stagnation_point(const FlowState& fs) {
   const BoundaryLayer& bl = fs.bl;
-  int np = fs.grid.NSG + 1;
+  int np = fs.mon.NPRES;
   for (int i = 1; i <= np; ++i)
     if (fs.res.X(i) == bl.X(1, 2) && fs.res.Y(i) == bl.Y(1, 2)) return i;
-  return fs.grid.NSG / 2 + 1;
+  return (np - 1) / 2 + 1;
 }
 
 // The boundary-layer station of surface point i: the stations run from the
@@ -75,12 +75,12 @@ int wake_station(const BoundaryLayer& bl, int j, float x) {
 
 void write_surface_table(const FlowState& fs, const std::string& path) {
   const Results& r = fs.res;
-  int np = fs.grid.NSG + 1;
+  int np = fs.mon.NPRES;
   int imin = 1;
   for (int i = 2; i <= np; ++i)
     if (r.X(i) < r.X(imin)) imin = i;
   int ist = stagnation_point(fs);
-  std::string out = "surface,x,z,cp,mach,dstar,theta,h,cf\n";
+  std::string out = csv_header(kSurfaceColumns);
   for (int i = imin; i <= np; ++i) surface_row(fs, out, "upper", i, ist);
   for (int i = imin; i >= 1; --i) surface_row(fs, out, "lower", i, ist);
   write_text(path, out);
@@ -90,7 +90,7 @@ void write_wake_table(const FlowState& fs, const std::string& path) {
   const Results& r = fs.res;
   const BoundaryLayer& bl = fs.bl;
   bool wake_layer = fs.run.IVP >= 2 && fs.cpl.IWAKE != 0;
-  std::string out = "x,cp,mach,dstar,theta,h\n";
+  std::string out = csv_header(kWakeColumns);
   for (int k = 2; k <= fs.grid.MR; ++k) {  // behind the trailing edge (k = 1)
     float x = r.XW(k);
     out += field(x) + "," + field(r.CPU(k)) + "," + field(r.WK(k, 2)) + ",";

@@ -1,6 +1,7 @@
 // The polar of a study: one row per point from the points' results, as CSV
-// for programs and in fixed columns for reading. Points without a result
-// have empty fields.
+// for programs (the header is the first line, the verdict's reason quoted)
+// and in fixed columns for reading. Points without a result have empty
+// fields.
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -15,43 +16,38 @@ namespace {
 
 const char* const kUnits =
     "# alpha in degrees (the incidence reached when a lift coefficient was required); coefficients on the chord, "
-    "cm about the quarter chord; cd = cdv + cd2; tries = runs made\n";
-const char* const kColumns[] = {"point", "mach", "alpha", "cl", "cm",      "cdp",  "cdf",
-                                "cdv",   "cd1",  "cd2",   "cd", "verdict", "tries"};
-constexpr size_t kVerdictColumn = 11;
+    "cm about the quarter chord; cd = cdv + cd2; xtr in x/c; tries = runs made\n";
 constexpr size_t kPendingShown = 10;  // pending points named with their reasons
-const char* const kCoefficients[] = {"alpha", "cl", "cm", "cdp", "cdf", "cdv", "cd1", "cd2", "cd"};
-// polar.txt: column widths and decimals (-1 for text).
+// polar.txt: the columns of polar.csv but the reason, their widths and
+// decimals (-1 for text).
 struct FixedColumn {
   int width, decimals;
 };
-const FixedColumn kFixed[] = {{5, 0},  {8, 4},  {9, 4},  {10, 5}, {10, 5},  {10, 5}, {10, 5},
-                              {10, 5}, {10, 5}, {10, 5}, {10, 5}, {16, -1}, {7, 0}};
+const FixedColumn kFixed[] = {{5, 0},  {8, 4},  {10, 4}, {10, 5}, {10, 5}, {10, 5}, {10, 5}, {10, 5},
+                              {10, 5}, {10, 5}, {10, 5}, {10, 4}, {10, 4}, {16, -1}, {7, 0}};
 
 // One row of the polar: the values of its columns, null where there is none.
 using Row = std::vector<Json>;
 
-Row row_of(const Point& p, const fs::path& result) {
-  Row r = {p.number, number(p.mach)};
-  Json coefficients, verdict, tries;
-  if (!result.empty() && fs::exists(result)) {
-    Json j = read_json(result.string());
-    coefficients = j.at("coefficients");
-    verdict = j.at("verdict").at("status");
-    tries = j.at("tries").size();
-  }
-  for (const char* c : kCoefficients) {
-    Json v = coefficients.is_object() ? coefficients.at(c) : Json(nullptr);
-    if (std::string(c) == "alpha" && v.is_null() && !p.lift_given) v = number(p.alpha);
-    r.push_back(v);
-  }
-  r.push_back(verdict);
-  r.push_back(tries);
-  return r;
+Row row_of(const PointRecord& r) {
+  const Point& p = r.point;
+  Row row = {p.number, number(p.mach)};
+  const PointResult& res = r.result;
+  Coefficients c = r.finished && res.has_coefficients ? res.coefficients : Coefficients();
+  if (!std::isfinite(c.alpha) && !p.lift_given) c.alpha = p.alpha;
+  for (const char* name : {"alpha", "cl", "cm", "cdp", "cdf", "cdv", "cd1", "cd2", "cd", "xtr_upper", "xtr_lower"})
+    for (const CoefficientName& n : kCoefficientNames)
+      if (std::string(n.name) == name) row.push_back(number(c.*n.value));
+  row.push_back(r.finished ? Json(res.status) : Json(nullptr));
+  row.push_back(r.finished ? Json(res.tries.size()) : Json(nullptr));
+  std::string reason = r.finished ? res.reason : r.problem;
+  row.push_back(reason.empty() ? Json(nullptr) : Json(reason));
+  return row;
 }
 
-std::string csv_field(const Json& v) {
+std::string csv_field(const Json& v, bool text) {
   if (v.is_null()) return std::string();
+  if (text) return csv_quoted(v.get<std::string>());
   if (v.is_string()) return v.get<std::string>();
   if (v.is_number_integer()) return std::to_string(v.get<long long>());
   return decimal(v.get<float>());
@@ -69,11 +65,9 @@ std::string fixed_field(const Json& v, const FixedColumn& c) {
 }
 
 std::string csv(const std::vector<Row>& rows) {
-  std::string out = kUnits;
-  for (size_t k = 0; k < std::size(kColumns); ++k) out += std::string(k ? "," : "") + kColumns[k];
-  out += "\n";
+  std::string out = csv_header(kPolarColumns);
   for (const Row& r : rows) {
-    for (size_t k = 0; k < r.size(); ++k) out += (k ? "," : "") + csv_field(r[k]);
+    for (size_t k = 0; k < r.size(); ++k) out += (k ? "," : "") + csv_field(r[k], kPolarColumns[k] == "reason");
     out += "\n";
   }
   return out;
@@ -81,15 +75,15 @@ std::string csv(const std::vector<Row>& rows) {
 
 std::string fixed_columns(const std::vector<Row>& rows, const std::string& title) {
   std::string out = title + "\n" + kUnits;
-  for (size_t k = 0; k < std::size(kColumns); ++k) {
+  for (size_t k = 0; k < std::size(kFixed); ++k) {
     char buf[64];
     bool text = kFixed[k].decimals < 0;
-    std::snprintf(buf, sizeof buf, text ? "  %-*s" : "%*s", kFixed[k].width - (text ? 2 : 0), kColumns[k]);
+    std::snprintf(buf, sizeof buf, text ? "  %-*s" : "%*s", kFixed[k].width - (text ? 2 : 0), kPolarColumns[k].c_str());
     out += buf;
   }
   out += "\n";
   for (const Row& r : rows) {
-    for (size_t k = 0; k < r.size(); ++k) out += fixed_field(r[k], kFixed[k]);
+    for (size_t k = 0; k < std::size(kFixed); ++k) out += fixed_field(r[k], kFixed[k]);
     out += "\n";
   }
   return out;
@@ -125,15 +119,10 @@ int write_polar(const std::string& dir) {
   Study s = read_study(dir);
   std::vector<Row> rows;
   Counts c;
-  for (const Point& p : points_of(s)) {
-    std::string folder = (fs::path(dir) / p.folder).string();
-    try {
-      rows.push_back(row_of(p, fs::path(folder) / kResultFile));
-    } catch (const std::exception& e) {
-      std::cerr << "tarnsweep: point " << p.number << ": " << e.what() << '\n';
-      rows.push_back(row_of(p, fs::path()));
-    }
-    count(p, rows.back()[kVerdictColumn], folder, c);
+  for (const PointRecord& r : read_points(dir, s)) {
+    if (!r.problem.empty()) std::cerr << "tarnsweep: point " << r.point.number << ": " << r.problem << '\n';
+    rows.push_back(row_of(r));
+    count(r.point, r.finished ? Json(r.result.status) : Json(nullptr), (fs::path(dir) / r.point.folder).string(), c);
   }
   write_text((fs::path(dir) / kPolarCsv).string(), csv(rows));
   write_text((fs::path(dir) / kPolarTxt).string(), fixed_columns(rows, s.title));

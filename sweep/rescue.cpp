@@ -61,11 +61,10 @@ std::vector<Start> neighbour_starts(const std::vector<Neighbour>& neighbours, st
       continue;  // not converged on its own tries
     }
     try {
-      Json r = read_json(result.string());
+      PointResult r = read_result(result.string());
       bool own = true;
-      for (const Json& t : r.at("tries")) own = own && !t.at("changes").contains("continue_from_point");
-      if (own && r.at("verdict").at("status") == kConverged && fs::exists(dump))
-        starts.push_back({n, dump, r.at("coefficients").at("alpha").get<float>()});
+      for (const TryResult& t : r.tries) own = own && !t.changes.contains("continue_from_point");
+      if (own && r.status == kConverged && fs::exists(dump)) starts.push_back({n, dump, r.coefficients.alpha});
     } catch (const std::exception&) {
       // A result that cannot be read offers no start.
     }

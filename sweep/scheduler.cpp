@@ -160,7 +160,7 @@ void count_result(const fs::path& result, Tally& t) {
   ++t.done;
   std::string verdict;
   try {
-    verdict = read_json(result.string()).at("verdict").at("status").get<std::string>();
+    verdict = read_result(result.string()).status;
   } catch (const std::exception&) {
     verdict = kFailed;
   }

@@ -106,10 +106,12 @@ int collect(const std::string& dir, bool wait);
 void point_finished(const std::string& folder);
 void study_finished(const std::string& dir);
 // --report DIR: every plot and the report of a study drawn again from its
-// files; prints the report's path. --plot NAME: the plots of an ordinary run
-// from its listings; prints the files written. Both throw std::runtime_error
-// when there is nothing to draw from.
-int redraw_report(const std::string& dir);
+// files, with the studies of --compare drawn with it and the measured data
+// of --overlay ([N:]FILE.csv); prints the report's path. --plot NAME: the
+// plots of an ordinary run from its listings; prints the files written.
+// Both throw std::runtime_error when there is nothing to draw from.
+int redraw_report(const std::string& dir, const std::vector<std::string>& compare,
+                  const std::vector<std::string>& overlays);
 int plot_run(const std::string& name);
 
 }  // namespace tarn::sweep

@@ -11,6 +11,7 @@
 
 #include "geometry/geometry.h"
 #include "point.h"
+#include "run/run.h"
 #include "run_stop.h"
 
 namespace tarn::sweep {
@@ -93,20 +94,30 @@ std::string joined(const std::vector<std::string>& parts) {
   return s;
 }
 
-// The summary's coefficients; the sums formed as the viscous summary forms them.
+// The summary's coefficients, the sums formed as the viscous summary forms
+// them, and where the last boundary-layer calculation placed transition.
 Json summary_coefficients(const FlowState& fs, bool& finite) {
   const Monitor& m = fs.mon;
   bool viscous = fs.run.IVP != 0;
-  float cd = viscous ? m.CDV + m.CD2 : m.CD2;
+  Coefficients c;
+  c.alpha = m.ALP;
+  c.cl = m.CL;
+  c.cm = m.CM;
+  c.cdp = m.CDP;
+  c.cd1 = m.CD1;
+  c.cd2 = m.CD2;
+  c.cd = viscous ? m.CDV + m.CD2 : m.CD2;
   finite = true;
-  for (float v : {m.ALP, m.CL, m.CM, m.CDP, m.CDF, m.CDV, m.CD1, m.CD2, cd}) finite = finite && std::isfinite(v);
-  auto viscous_only = [viscous](float v) { return viscous ? number(v) : Json(nullptr); };
-  return {{"alpha", number(m.ALP)},         {"cl", number(m.CL)},
-          {"cm", number(m.CM)},             {"cdp", number(m.CDP)},
-          {"cdf", viscous_only(m.CDF)},     {"cdv", viscous_only(m.CDV)},
-          {"cd1", number(m.CD1)},           {"cd2", number(m.CD2)},
-          {"cd", number(cd)},               {"cdp_cdf", viscous_only(m.CDP + m.CDF)},
-          {"cdv_cd1", viscous_only(m.CDV + m.CD1)}};
+  for (float v : {m.ALP, m.CL, m.CM, m.CDP, m.CDF, m.CDV, m.CD1, m.CD2, c.cd}) finite = finite && std::isfinite(v);
+  if (viscous) {
+    c.cdf = m.CDF;
+    c.cdv = m.CDV;
+    c.cdp_cdf = m.CDP + m.CDF;
+    c.cdv_cd1 = m.CDV + m.CD1;
+    c.xtr_upper = fs.bl.XT[0];  // where the last boundary-layer calculation placed transition:
+    c.xtr_lower = fs.bl.XT[1];  // the given position, or the predicted one of free transition
+  }
+  return coefficients_json(c);
 }
 
 // Pressures and local Mach numbers of every surface point are numbers.
@@ -274,6 +285,7 @@ bool failed(const FlowState& fs, const Stop& stop, Judgement& j) {
   if (stop.stopped) {
     j.status = stop.status == kExitDiverged ? "diverged" : kFailed;
     j.reason = stop.message;
+    if (stop.status == kExitDiverged) j.advice = divergence_advice(fs.run.IVP != 0);
     if (m.STAGES > 0)
       j.reason += " (sweep " + std::to_string(m.SWEEPS) + " of the stage on " + std::to_string(m.NSG) + " lines)";
     j.coefficients = nullptr;
@@ -301,9 +313,15 @@ Judgement judge(const FlowState& fs, const Stop& stop) {
                {"max_correction", number(correction)},
                {"correction_tolerance", number(kCorrectionTolerance)},
                {"correction_at", {fs.pot.IRES, fs.pot.KRES}}};
+  j.has_surface = m.NPRES > 0;
+  for (int side = 1; side <= 2; ++side)
+    for (int k = 1; k <= m.NSHOCK[side - 1]; ++k) (side == 1 ? j.shocks_upper : j.shocks_lower).push_back(m.XSHOCK(k, side));
   test_geometry(fs, j);
   if (failed(fs, stop, j)) {
-    if (!j.geometry.empty()) j.reason += "; " + j.geometry;
+    if (!j.geometry.empty()) {
+      j.reason += "; " + j.geometry;
+      j.advice.clear();  // the geometry, not the numerics, is to be changed
+    }
     return j;
   }
   j.has_results = true;

@@ -34,7 +34,7 @@ std::vector<CsvRow> fixed_rows(const std::string& path, const std::vector<std::s
   std::vector<std::string> lines = lines_of(read_file(path));
   size_t h = 0;
   while (h < lines.size() && (heading_end(lines[h], "point") == std::string::npos ||
-                              heading_end(lines[h], "alpha") == std::string::npos))
+                              heading_end(lines[h], "alpha_deg") == std::string::npos))
     ++h;
   std::vector<CsvRow> rows;
   for (size_t k = h + 1; k < lines.size(); ++k) {
@@ -145,7 +145,7 @@ TEST_F(TransonicStudy, OnlyTriesThatHoldTheConvergedLiftAreJudgedConverged) {
 // the two wave-drag estimates included (they differ behind a shock), and
 // the incidence asked for.
 TEST_F(TransonicStudy, PolarTablesCarryTheFiguresOfEachPointsListing) {
-  const std::vector<std::string> names = {"alpha", "cl", "cm", "cdp", "cd1", "cd2", "cd"};
+  const std::vector<std::string> names = {"alpha_deg", "cl", "cm", "cdp", "cd1", "cd2", "cd"};
   std::vector<CsvRow> csv = csv_rows(study() + "/polar.csv");
   std::vector<CsvRow> txt = fixed_rows(study() + "/polar.txt", names);
   ASSERT_EQ(csv.size(), 2u);
@@ -156,14 +156,14 @@ TEST_F(TransonicStudy, PolarTablesCarryTheFiguresOfEachPointsListing) {
     ASSERT_TRUE(s.found);
     EXPECT_GT(s.cd1 - s.cd2, 0.003f) << "a shock, where the two estimates differ";
     EXPECT_EQ(printed(s.alp, 4), printed(asked[k], 4));
-    const std::pair<const char*, float> listed[] = {{"alpha", s.alp}, {"cl", s.cl},   {"cm", s.cm}, {"cdp", s.cdp},
+    const std::pair<const char*, float> listed[] = {{"alpha_deg", s.alp}, {"cl", s.cl}, {"cm", s.cm}, {"cdp", s.cdp},
                                                     {"cd1", s.cd1},   {"cd2", s.cd2}, {"cd", s.cd2}};
     for (auto [name, value] : listed) {
-      int decimals = std::string(name) == "alpha" ? 4 : 5;
+      int decimals = std::string(name) == "alpha_deg" ? 4 : 5;
       EXPECT_EQ(printed(csv[k].at(name), decimals), printed(value, decimals)) << "polar.csv " << name;
       EXPECT_EQ(txt[k].at(name), printed(value, decimals)) << "polar.txt " << name;
     }
-    EXPECT_EQ(std::stof(csv[k].at("alpha")), asked[k]);
+    EXPECT_EQ(std::stof(csv[k].at("alpha_deg")), asked[k]);
   }
 }
 
@@ -224,7 +224,7 @@ TEST(ViscousTransonicPoint, DragSumsRecordAndPolarCarryTheListingsDragFigures) {
   for (size_t k = 0; k < record.size(); ++k) EXPECT_NEAR(record[k], listed[k], 6.0e-6f) << "record field " << k + 1;
   std::vector<CsvRow> rows = csv_rows(d.file("study/polar.csv"));
   ASSERT_EQ(rows.size(), 1u);
-  const std::pair<const char*, float> columns[] = {{"alpha", 2.0f}, {"cl", s.cl},   {"cm", s.cm},   {"cdp", s.cdp},
+  const std::pair<const char*, float> columns[] = {{"alpha_deg", 2.0f}, {"cl", s.cl},   {"cm", s.cm},   {"cdp", s.cdp},
                                                    {"cdf", s.cdf},  {"cdv", s.cdv}, {"cd1", cd1},   {"cd2", cd2},
                                                    {"cd", s.cdv_cd2}};
   for (auto [name, value] : columns) EXPECT_EQ(printed(rows[0].at(name), 5), printed(value, 5)) << name;
@@ -334,11 +334,11 @@ TEST(PublishedOrdinates, GeneratedNaca4412HasTheLiftAndMomentOfTheTable) {
   for (size_t k = 0; k < 2; ++k) {
     float cl = std::stof(generated[k].at("cl")), cl_table = std::stof(table[k].at("cl"));
     float cm = std::stof(generated[k].at("cm")), cm_table = std::stof(table[k].at("cm"));
-    EXPECT_NEAR(cl, cl_table, 0.005f * cl_table) << "alpha " << table[k].at("alpha");
-    EXPECT_NEAR(cm, cm_table, 5.0e-4f) << "alpha " << table[k].at("alpha");
+    EXPECT_NEAR(cl, cl_table, 0.005f * cl_table) << "alpha " << table[k].at("alpha_deg");
+    EXPECT_NEAR(cm, cm_table, 5.0e-4f) << "alpha " << table[k].at("alpha_deg");
     std::printf("NACA 4412 M 0.3 %s deg inviscid: CL %.5f generated, %.5f published ordinates (%+.2f %%); "
                 "CM %.5f, %.5f\n",
-                table[k].at("alpha").c_str(), cl, cl_table, 100.0 * (cl / cl_table - 1.0), cm, cm_table);
+                table[k].at("alpha_deg").c_str(), cl, cl_table, 100.0 * (cl / cl_table - 1.0), cm, cm_table);
   }
 }
 
@@ -435,7 +435,7 @@ TEST_P(PeerViscous, CoefficientsAndTransitionAgreeWithThePeerMethod) {
     float cl = std::stof(row.at("cl")), cm = std::stof(row.at("cm")), cdp = std::stof(row.at("cdp"));
     float cdf = std::stof(row.at("cdf")), cdv = std::stof(row.at("cdv")), cd = std::stof(row.at("cd"));
     EXPECT_EQ(row.at("verdict"), "converged");
-    EXPECT_EQ(std::stof(row.at("alpha")), 2.0f);
+    EXPECT_EQ(std::stof(row.at("alpha_deg")), 2.0f);
     EXPECT_NEAR(cl, p.cl, 0.05f * p.cl) << "M " << p.mach;
     EXPECT_NEAR(cm, p.cm, 0.004f) << "M " << p.mach;
     EXPECT_NEAR(cdf, p.cdf, 0.08f * p.cdf) << "M " << p.mach;

@@ -124,7 +124,7 @@ TEST_F(BoundaryLayerCase, HighHbarEntrainmentLawActsOnlyAboveHbar16) {
 TEST_F(BoundaryLayerCase, NacaSectionAgreesWithAnIndependentIntegralMethod) {
   const std::string path = test::shared_file("reference/xfoil/NACA0012_M0.5_a2_bl.dat");
   std::ifstream in(path);
-  if (path.empty() || !in) GTEST_SKIP() << "reference data not present";
+  if (path.empty() || !in) GTEST_SKIP() << test::needs_shared("reference/xfoil/NACA0012_M0.5_a2_bl.dat");
   set_case(0.5f, 6.0e6f);
   std::vector<std::vector<double>> surface, wake;  // s x y Ue Dstar Theta Cf ...
   for (std::string line; std::getline(in, line);) {

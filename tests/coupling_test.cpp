@@ -333,7 +333,7 @@ float last_change(const std::string& history) {
 
 TEST(ViscousValidation, Rae2822Case6AgreesWithTheMeasurements) {
   std::string aerofoil = test::shared_file("aerofoils/RAE2822.DAT");
-  if (aerofoil.empty()) GTEST_SKIP() << "shared reference data not present";
+  if (aerofoil.empty()) GTEST_SKIP() << test::needs_shared("aerofoils/RAE2822.DAT");
   TempDir dir;
   RunSetup s = test::rae2822_case6(aerofoil);
   test::write_new_run(dir.path(), s);

@@ -94,7 +94,7 @@ test::ProgramResult tarnfoil(const TempDir& dir, const std::string& args) {
 
 TEST(FoilRoundTrip, Rae2822ThroughSeligAndLednicerFilesKeepsItsLift) {
   const std::string original = test::shared_file("aerofoils/RAE2822.DAT");
-  if (original.empty()) GTEST_SKIP() << "shared aerofoil files not present";
+  if (original.empty()) GTEST_SKIP() << test::needs_shared("aerofoils/RAE2822.DAT");
   std::vector<Point> upper, lower;
   surfaces(test::read_file(original), upper, lower);
   ASSERT_EQ(upper.size(), 65u);

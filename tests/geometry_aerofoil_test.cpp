@@ -63,7 +63,7 @@ int count_lines_starting(const std::vector<std::string>& lines, const std::strin
 
 TEST(AerofoilFile, SymmetricFormGivesTheSameContourSigmaAndMetric) {
   std::string one = test::shared_text("aerofoils/NACA0012.DAT"), both = test::shared_text("aerofoils/NACA0012B.DAT");
-  if (one.empty()) GTEST_SKIP() << "shared aerofoil files not present";
+  if (one.empty()) GTEST_SKIP() << test::needs_shared("aerofoils/NACA0012.DAT");
   Step a(one, 96), b(both, 96);
   ASSERT_EQ(a.status, kExitOk) << a.message;
   ASSERT_EQ(b.status, kExitOk) << b.message;

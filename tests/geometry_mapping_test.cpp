@@ -31,7 +31,7 @@ struct Mapped {
 };
 
 #define SKIP_WITHOUT_SHARED_DATA(m) \
-  if ((m).aerofoil.empty()) GTEST_SKIP() << "shared aerofoil files not present"
+  if ((m).aerofoil.empty()) GTEST_SKIP() << test::needs_shared("aerofoils/")
 
 // Largest distance of the mapped surface nodes from the input contour: row 1
 // of the grid coordinates and the surface re-normalised to unit chord.

@@ -163,7 +163,7 @@ TEST_P(OutputChecksums, EveryOutputFileIsByteIdenticalToTheTable) {
   const bool print = std::getenv("TARN_PRINT_CHECKSUMS") != nullptr;
   if (c.shared && test::shared_dir().empty()) {
     if (print) FAIL() << c.name << ": the shared reference data is absent";
-    GTEST_SKIP() << "shared reference data not present";
+    GTEST_SKIP() << test::needs_shared("aerofoils/");
   }
   test::TempDir dir;
   ASSERT_TRUE(c.run(dir.path())) << c.name << ": the run failed";

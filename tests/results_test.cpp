@@ -103,7 +103,7 @@ TEST_P(ExactIncompressible, NearlyIncompressibleFlowMatchesTheExactLiftAndPressu
   const ExactCase& c = GetParam();
   std::string aerofoil = test::shared_file(std::string("aerofoils/") + c.aerofoil);
   std::string exact = test::shared_file(std::string("reference/") + c.exact);
-  if (aerofoil.empty()) GTEST_SKIP() << "shared reference data not present";
+  if (aerofoil.empty()) GTEST_SKIP() << test::needs_shared(std::string("aerofoils/") + c.aerofoil);
   TempDir dir;
   const float em = 0.05f;
   RunSetup s = inviscid(em, c.alp);

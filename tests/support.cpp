@@ -96,11 +96,16 @@ std::vector<CsvRow> csv_rows(const std::string& path) {
   std::vector<CsvRow> rows;
   for (const std::string& line : lines_of(read_file(path))) {
     if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (size_t comma; (comma = line.find(',', start)) != std::string::npos; start = comma + 1)
-      fields.push_back(line.substr(start, comma - start));
-    fields.push_back(line.substr(start));
+    // Fields split at commas outside double quotes; "" in quotes is a quote.
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+      char c = line[i];
+      if (c == '"' && quoted && i + 1 < line.size() && line[i + 1] == '"') fields.back() += line[i++];
+      else if (c == '"') quoted = !quoted;
+      else if (c == ',' && !quoted) fields.emplace_back();
+      else fields.back() += c;
+    }
     if (header.empty()) {
       header = fields;
       continue;
@@ -123,6 +128,11 @@ std::string printed(const std::string& decimal, int d) { return printed(std::sto
 std::string shared_dir() {
   std::string dir = TARN_SHARED_DIR;
   return file_exists(dir + "/aerofoils") ? dir : std::string();
+}
+
+std::string needs_shared(const std::string& relative) {
+  return "needs " + relative + " of the shared reference data, looked for in " + std::string(TARN_SHARED_DIR) +
+         " (the folder shared/ beside the checkout, or -DTARN_SHARED_DIR; see \"Reference data\" in the README)";
 }
 
 std::string shared_file(const std::string& relative) {

@@ -60,5 +60,8 @@ std::string printed(const std::string& decimal, int d);
 // The shared reference data, or an empty string when it is not present.
 std::string shared_dir();
 std::string shared_file(const std::string& relative);
+// Why a test that needs a file of the shared reference data is skipped:
+// the file, where it was looked for, and where the README says more.
+std::string needs_shared(const std::string& relative);
 
 }  // namespace tarn::test

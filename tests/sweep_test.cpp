@@ -16,6 +16,7 @@
 
 #include "point.h"
 #include "prep_answers.h"
+#include "run/run.h"
 #include "run_files.h"
 #include "support.h"
 
@@ -67,7 +68,7 @@ TEST(Sweep, PolarMatchesSeparateSetUpAndSolverRunsToTheLastPrintedDigit) {
     Summary s = last_summary(listing);
     const Row& row = rows[k];
     EXPECT_EQ(row.at("verdict"), "converged");
-    EXPECT_EQ(printed(row.at("alpha"), 4), printed(s.alp, 4));
+    EXPECT_EQ(printed(row.at("alpha_deg"), 4), printed(s.alp, 4));
     EXPECT_EQ(printed(row.at("cl"), 5), printed(s.cl, 5));
     EXPECT_EQ(printed(row.at("cm"), 5), printed(s.cm, 5));
     EXPECT_EQ(printed(row.at("cdp"), 5), printed(s.cdp, 5));
@@ -102,7 +103,7 @@ std::string results(const TempDir& d, const std::string& folder, int points) {
 // At M 0.7 on 96 lines, 5 degrees converges only from the flow at 4 degrees
 // (see below): run backwards, the rescued point runs before its neighbour.
 TEST(Sweep, PlannedStudyRunBackwardsByParallelOrBySlurmTasksGivesTheDirectResults) {
-  if (std::system("command -v parallel > /dev/null 2>&1") != 0) GTEST_SKIP() << "GNU parallel is not installed";
+  if (std::system("command -v parallel > /dev/null 2>&1") != 0) GTEST_SKIP() << "needs GNU parallel (apt-get install parallel)";
   TempDir d;
   const std::string study = "NACA0012.DAT --mach 0.7 --alpha 4,5 --grid 96 --out ";
   ASSERT_EQ(sweep(d, study + "direct --jobs 1").status, 0);
@@ -136,6 +137,8 @@ TEST(Sweep, DivergingPointIsRetriedAndAnUnrescuablePointFailsWhileTheStudyGoesOn
   EXPECT_EQ(rescued["verdict"]["status"], "converged");
   EXPECT_EQ(lost["verdict"]["status"], "failed");
   EXPECT_NE(lost["verdict"]["reason"].get<std::string>().find("DIVERGED"), std::string::npos);
+  // tarn's advice after a divergence is kept with the verdict.
+  EXPECT_EQ(lost["verdict"]["advice"], tarn::divergence_advice(true));
   EXPECT_TRUE(lost["coefficients"].is_null());
   EXPECT_EQ(lost["tries"].back()["folder"], ".");  // the reported try's files are in the point folder
   EXPECT_TRUE(file_exists(d.file("study/points/002/P002.TIN")));

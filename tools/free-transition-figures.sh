@@ -45,7 +45,7 @@ compare() {  # name aerofoil mach re lo hi reference
   : > "$study/ours.txt"
   local polar="$study/polar.csv"
   awk -F, '/^#/ { next } !h { for (i = 1; i <= NF; i++) c[$i] = i; h = 1; next }
-           { print $c["point"], $c["alpha"], $c["cd"], $c["verdict"] == "converged" ? "C" : "n", $c["tries"] }' \
+           { print $c["point"], $c["alpha_deg"], $c["cd"], $c["verdict"] == "converged" ? "C" : "n", $c["tries"] }' \
     "$polar" | while read -r point alpha cd verdict tries; do
     local p; p="$(printf '%03d' "$point")"
     echo "$alpha $cd $verdict $tries $(transition_of "$study/points/$p/P$p.FUL")" >> "$study/ours.txt"

@@ -21,7 +21,7 @@ printf '%6s %6s %9s %8s %8s %8s %8s %9s %7s  %s\n' mach clc alpha cl cdp cl_fixe
 for clc in $lifts; do
   lift="$work/lift-$clc" fixed="$work/fixed-$clc"
   "$sweep" "$aerofoil" --mach "$mach" --cl "$clc" "$@" --out "$lift" > /dev/null 2>&1 || true
-  alpha="$(column "$lift" alpha)"
+  alpha="$(column "$lift" alpha_deg)"
   "$sweep" "$aerofoil" --mach "$mach" --alpha "$alpha" "$@" --out "$fixed" > /dev/null 2>&1 || true
   cl="$(column "$lift" cl)" cdp="$(column "$lift" cdp)"
   clf="$(column "$fixed" cl)" cdpf="$(column "$fixed" cdp)"

@@ -3,8 +3,14 @@
 #pragma once
 
 #include "flow_state.h"
+#include "records.h"
 
 namespace tarn {
+
+// Layouts of the lines that the plots of an ordinary run read back from the
+// results listing, defined where the lines are written.
+extern const Layout kUpperLayerTitle, kLowerLayerTitle;  // titles of the tables of each surface
+extern const Layout kLayerRow;  // X, HBAR, DELSTAR, THETA, CFLOC and, turbulent, DELTA
 
 // Print switch value that asks the surface driver for its tables.
 constexpr int kPrintBoundaryLayer = 5;

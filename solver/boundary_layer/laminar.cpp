@@ -4,16 +4,18 @@
 #include <algorithm>
 #include <cmath>
 
+#include "boundary_layer.h"
 #include "file_units.h"
 #include "layer.h"
 #include "units.h"
 
 namespace tarn {
 
+const Layout kLayerRow("(' ',1X,F9.5,3X,F5.3,2(3X,E11.4),2(3X,E10.3))");
+
 namespace {
 
 const Layout kHeader("(' ',6X,'X',7X,'HBAR',6X,'DELSTAR',8X,'THETA',8X,'CFLOC',8X,'DELTA',/)");
-const Layout kRow("(' ',1X,F9.5,3X,F5.3,2(3X,E11.4),2(3X,E10.3))");
 const Layout kSeparation("(' ','TRANSITION TAKEN AT',F10.5,3X,'FOR SURFACE ',I1,' (1=U/S, 2=L/S)')");
 
 constexpr float kStagnationHbar = 2.355f;   // HBAR of the stagnation-point flow
@@ -41,11 +43,11 @@ void store(BoundaryLayer& bl, int i, int ns, float theta, float delstar) {
 }  // namespace
 
 void write_layer_row(float x, float hbar, float delstar, float theta, float cf) {
-  units().write(kListing, kRow, x, hbar, delstar, theta, cf);
+  units().write(kListing, kLayerRow, x, hbar, delstar, theta, cf);
 }
 
 void write_layer_row(float x, float hbar, float delstar, float theta, float cf, float delta) {
-  units().write(kListing, kRow, x, hbar, delstar, theta, cf, delta);
+  units().write(kListing, kLayerRow, x, hbar, delstar, theta, cf, delta);
 }
 
 void thwaites_lookup(float lambda, float& l, float& hbar) {

@@ -12,10 +12,11 @@
 
 namespace tarn {
 
+const Layout kUpperLayerTitle("(/,/,/,35X,'UPPER-SURFACE BOUNDARY-LAYER DATA',/,/)");
+const Layout kLowerLayerTitle("(/,/,/,35X,'LOWER-SURFACE BOUNDARY-LAYER DATA',/,/)");
+
 namespace {
 
-const Layout kUpperTitle("(/,/,/,35X,'UPPER-SURFACE BOUNDARY-LAYER DATA',/,/)");
-const Layout kLowerTitle("(/,/,/,35X,'LOWER-SURFACE BOUNDARY-LAYER DATA',/,/)");
 const Layout kOverflow("(' * ARRAY OVERFLOW *')");
 const Layout kPredicted(
     "(' ','TRANSITION PREDICTED AT',F10.5,3X,'FOR SURFACE ',I1,' (1=U/S, 2=L/S) BY ',A,',  N =',F6.2)");
@@ -143,7 +144,7 @@ void station_conditions(FlowState& fs, int ns, int n) {
 
 void prepare_stations(FlowState& fs, int ns, float xt, bool print) {
   BoundaryLayer& bl = fs.bl;
-  if (print) units().write(kListing, ns == 1 ? kUpperTitle : kLowerTitle);
+  if (print) units().write(kListing, ns == 1 ? kUpperLayerTitle : kLowerLayerTitle);
   int n = count_stations(bl, ns);
   insert_transition(bl, ns, xt, n);
   insert_trailing_edge(bl, ns, n);

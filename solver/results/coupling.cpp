@@ -11,20 +11,22 @@
 #include "boundary_layer/boundary_layer.h"
 #include "coupling_terms.h"
 #include "file_units.h"
+#include "listings.h"
 #include "potential/potential.h"
 #include "results.h"
 #include "units.h"
 
 namespace tarn {
 
-namespace {
-
-const Layout kParameters("(' ', 'IVP = ', I1, 4X, 'NVISC = ', I3, 4X, 'GVISC = ', F5.3)");
-const Layout kRequiredLift("(' ', 'REQUIRED VALUE OF CL IS ', F8.5)");
 const Layout kViscousSummary(
     "(/, '   EM = ', F6.4, 4X, ' ALP = ', F10.4, /, '   CL = ', F7.5, 3X, '  CM = ', F7.5, /,"
     " '  CDP = ', F7.5, 3X, ' CDF = ', F7.5, 3X, 'CDP+CDF = ', F7.5, /, '  CDV = ', F7.5, /,"
     " '  CDV+CD1 = ', F7.5, 3X, 'CDV+CD2 = ', F7.5, /, /)");
+
+namespace {
+
+const Layout kParameters("(' ', 'IVP = ', I1, 4X, 'NVISC = ', I3, 4X, 'GVISC = ', F5.3)");
+const Layout kRequiredLift("(' ', 'REQUIRED VALUE OF CL IS ', F8.5)");
 const Layout kSummaryRecord("(I5, 10F12.6)");
 const Layout kMonitorRecord("(I5, 6F12.7)");
 const Layout kChangeRecord("(E10.3)");

@@ -10,10 +10,14 @@
 
 namespace tarn {
 
-namespace {
-
 const Layout kSurfaceHeading("(/, /, 5X, 'T', 8X, 'X  ', 7X, 'Z  ', 8X, 'CP', 8X, 'P/P0', 5X, 'EML')");
 const Layout kSurfaceRow("(F9.3, 6F10.5)");
+const Layout kInviscidSummary(
+    "(/, '   EM = ', F7.4, 4X, '  ALP = ', F7.4, /, '   CL = ', F8.5, 3X, '   CM = ', F8.5, /,"
+    " '  CDP = ', F8.5, /, '  CD1 = ', F8.5, 3X, '  CD2 = ', F8.5)");
+
+namespace {
+
 const std::string kUpperList = "    Upper surface CP values             ";
 const std::string kLowerList = "    Lower surface CP values             ";
 const std::string kListHeading = "        X          CP                   ";
@@ -22,10 +26,6 @@ const Layout kWakeTitle("(/, /, 20X, 'WAKE DATA')");
 const Layout kWakeHeading(
     "(/, /, 7X, 'X', 10X, 'CP(U)', 5X, 'P/P0(U)', 2X, 'EML(U)', 5X, 'CP(L)', 7X, 'P/P0(L)', 3X, 'EML(L)')");
 const Layout kWakeRow("(3X, F8.5, 4X, F8.5, 2X, F8.5, 2X, F8.5, 2X, F8.5, 4X, F8.5, 4X, F8.5)");
-const Layout kInviscidSummary(
-    "(/, '   EM = ', F7.4, 4X, '  ALP = ', F7.4, /, '   CL = ', F8.5, 3X, '   CM = ', F8.5, /,"
-    " '  CDP = ', F8.5, /, '  CD1 = ', F8.5, 3X, '  CD2 = ', F8.5)");
-
 constexpr int kTablesLevel = 3;  // ITYP from which the tables are printed
 
 void surface_table(const FlowState& fs) {

@@ -237,6 +237,7 @@ void results_operation(FlowState& fs) {
     r.X(i) = fs.map.XZ(i, 1);
     r.Y(i) = fs.map.XZ(i, 2);
   }
+  fs.mon.NPRES = np;
   surface_speeds(fs);
   wake_speeds(fs);
   if (fs.run.IVP >= 4) curvature_corrections(fs);

@@ -283,6 +283,14 @@ std::string run_name_refusal(const std::string& name) {
   return std::string();
 }
 
+std::string divergence_advice(bool viscous) {
+  return std::string("tarn: advice: such a run often converges with a smaller XS (1.5 to 1.7, with more "
+                     "fine-mesh sweeps NSF), more coarse-mesh sweeps (NSC 200)") +
+         (viscous ? " or smaller coupling factors GVISCC/GVISCF (0.05/0.03)" : "") +
+         ", alone or together: run tarnprep again and answer y to \"Are any default parameters to be "
+         "changed?\"; tarnsweep retries such points by itself";
+}
+
 void write_banner() {
   Units& u = units();
   u.write_list(kConsoleOut, "TARN: steady transonic flow past an aerofoil,");

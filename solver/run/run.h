@@ -44,6 +44,10 @@ std::string run_name_from_reply(const std::string& reply);
 std::string run_name_refusal(const std::string& name);
 // The two banner lines and the blank line that open the console dialogue.
 void write_banner();
+// The line tarn prints after the console's divergence lines: what usually
+// brings such a run home, and where it is set. A study keeps it with the
+// point's result.
+std::string divergence_advice(bool viscous);
 
 // Weights of the artificial viscosity for the present EP.
 void form_ep_weights(FlowState& fs);

@@ -44,7 +44,6 @@ const Layout kDragUpper("(/,'  CD1= ',F7.5,' CD2= ',F7.5)");
 const Layout kDragLower("(/,' CD1= ',F7.5,' CD2=',F7.5)");  // also the totals line
 const Layout kSumTitle("(/,/,/,' SUM OF UPPER-SURFACE AND LOWER-SURFACE WAVE-DRAG CONTRIBUTIONS')");
 
-constexpr int kMaxShocks = 3;          // shocks sought on one surface
 constexpr float kSonic = 1.0f;
 constexpr float kNearlySonic = 1.02f;  // a drop into 1 < M < 1.02 is still on the shock ramp
 constexpr float kNewShockMargin = 0.001f;
@@ -293,6 +292,9 @@ void surface_drag(FlowState& fs, const Surface& s, ShockDrag& total) {
   for (int a = 0; a < n; ++a)
     for (int b = a + 1; b < n; ++b)
       if (stations[b] < stations[a]) std::swap(stations[a], stations[b]);
+  int side = s.dir > 0 ? 1 : 2;
+  fs.mon.NSHOCK[side - 1] = n;
+  for (int k = 1; k <= n; ++k) fs.mon.XSHOCK(k, side) = s.X(stations[k - 1]);
   for (int k = 1; k <= n; ++k) {
     int is = stations[k - 1];
     // A shock followed by another is evaluated again with the wider
@@ -329,6 +331,7 @@ void wave_drag(FlowState& fs) {
   u.write(kListing, kFlow, fs.ALP, fs.gas.EM);
 
   BoundaryLayer& bl = fs.bl;
+  fs.mon.NSHOCK[0] = fs.mon.NSHOCK[1] = 0;
   bl.KMON = 0;
   for (int k = 1; k <= kMaxMonitors; ++k) {
     bl.XK(k) = kNoStation;
