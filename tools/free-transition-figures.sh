@@ -31,7 +31,7 @@ incidences() {
   awk -v lo="$2" -v hi="$3" 'NF >= 7 && $1 + 0 == $1 && $3 + 0 == $3 && $1 >= lo && $1 <= hi { printf "%s%s", sep, $1 + 0; sep = "," }' "$1"
 }
 
-# The transition positions a point's listing gives (upper, lower), from the
+# The transition positions a run's listing gives (upper, lower), from the
 # lines of its last boundary-layer tables.
 transition_of() {
   grep 'TRANSITION PREDICTED AT' "$1" | tail -2 | awk '{ printf "%s ", $4 }'
@@ -42,14 +42,9 @@ compare() {  # name aerofoil mach re lo hi reference
   rm -rf "$study"
   "$bin/tarnsweep" "$foil" --mach "$mach" --alpha "$(incidences "$pol" "$lo" "$hi")" --re "$re" --ncrit 9 \
     --jobs 2 --out "$study" > "$study.log" 2>&1 || true
-  : > "$study/ours.txt"
-  local polar="$study/polar.csv"
   awk -F, '/^#/ { next } !h { for (i = 1; i <= NF; i++) c[$i] = i; h = 1; next }
-           { print $c["point"], $c["alpha_deg"], $c["cd"], $c["verdict"] == "converged" ? "C" : "n", $c["tries"] }' \
-    "$polar" | while read -r point alpha cd verdict tries; do
-    local p; p="$(printf '%03d' "$point")"
-    echo "$alpha $cd $verdict $tries $(transition_of "$study/points/$p/P$p.FUL")" >> "$study/ours.txt"
-  done
+           { print $c["alpha_deg"], $c["cd"], $c["verdict"] == "converged" ? "C" : "n", $c["tries"],
+                   $c["xtr_upper"], $c["xtr_lower"] }' "$study/polar.csv" > "$study/ours.txt"
   echo "$name, M $mach, R $re, Ncrit 9 (tarn against XFOIL):"
   awk 'NR == FNR { ours[$1 + 0] = $0; next }
        NF >= 7 && $1 + 0 == $1 && $3 + 0 == $3 && (($1 + 0) in ours) {
