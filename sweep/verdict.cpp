@@ -114,8 +114,11 @@ Json summary_coefficients(const FlowState& fs, bool& finite) {
     c.cdv = m.CDV;
     c.cdp_cdf = m.CDP + m.CDF;
     c.cdv_cd1 = m.CDV + m.CD1;
-    c.xtr_upper = fs.bl.XT[0];  // where the last boundary-layer calculation placed transition:
-    c.xtr_lower = fs.bl.XT[1];  // the given position, or the predicted one of free transition
+    // Where the layer of the last boundary-layer calculation turned turbulent:
+    // the given or predicted position, or the station ahead of an earlier
+    // laminar separation, which moves transition forward of the given one.
+    c.xtr_upper = m.XTR[0];
+    c.xtr_lower = m.XTR[1];
   }
   return coefficients_json(c);
 }
