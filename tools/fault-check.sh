@@ -30,6 +30,7 @@ solver/results/surface.cpp|r.CDP = bx * ca + by * sa;|r.CDP = bx * ca - by * sa;
 solver/results/coupling.cpp|c.CDF += 0.5f *|c.CDF += 0.45f *|CDF 10 % low
 solver/results/coupling.cpp|c.CDV = 2.0f * (c.THETAEND[0] + c.THETAEND[1]);|c.CDV = 1.8f * (c.THETAEND[0] + c.THETAEND[1]);|CDV 10 % low
 solver/results/coupling.cpp|c.CDV + r.CD1, c.CDV + r.CD2};|c.CDV + r.CD2, c.CDV + r.CD1};|CDV+CD1 and CDV+CD2 swapped in the summary
+sweep/polar.cpp|"cd", "xtr_upper", "xtr_lower"}|"cd", "xtr_lower", "xtr_upper"}|transition columns swapped in polar.csv
 solver/results/coupling.cpp|float xt[2] = {c.XTU, c.XTL}|float xt[2] = {c.XTL, c.XTU}|upper and lower transition swapped
 solver/results/coupling.cpp|bl.X(bl.ITR[j - 1], j) : 1.0f;|bl.X(bl.ITR[j - 1] + 1, j) : 1.0f;|transition reported one station late
 solver/wave_drag/wave_drag.cpp|float q = 0.243f * rise|float q = 0.2f * rise|wave drag 18 % low
