@@ -22,8 +22,9 @@ foil/naca.cpp|x = xc - side * yt * std::sin(slope);|x = xc + side * yt * std::si
 sweep/verdict.cpp|kCorrectionTolerance = 1.0e-4f|kCorrectionTolerance = 1.0e-3f|verdict's correction tolerance tenfold
 sweep/verdict.cpp|kLiftTolerance = 1.0e-3f|kLiftTolerance = 1.0e-2f|verdict's lift tolerance tenfold
 sweep/verdict.cpp|below(change, tolerance, t.j.distance)|below(change, 10.0f * tolerance, t.j.distance)|verdict's coupling tolerance tenfold
-sweep/verdict.cpp|{"cd1", number(m.CD1)},           {"cd2", number(m.CD2)},|{"cd1", number(m.CD2)},           {"cd2", number(m.CD1)},|CD1 and CD2 swapped in the study results
-sweep/verdict.cpp|float cd = viscous ? m.CDV + m.CD2 : m.CD2;|float cd = viscous ? m.CDV + m.CD1 : m.CD2;|study's total drag with CD1
+sweep/verdict.cpp|c.cd1 = m.CD1;|c.cd1 = m.CD2;|CD2 given as CD1 in the study results
+sweep/verdict.cpp|c.cd = viscous ? m.CDV + m.CD2 : m.CD2;|c.cd = viscous ? m.CDV + m.CD1 : m.CD2;|study's total drag with CD1
+sweep/polar.cpp|"cdv", "cd1", "cd2", "cd",|"cdv", "cd2", "cd1", "cd",|CD1 and CD2 swapped in polar.csv
 solver/results/surface.cpp|fxi * (r.X(i) - kMomentCentre) + fyi * r.Y(i)|fxi * (r.X(i) - kMomentCentre) - fyi * r.Y(i)|CM: sign of the z-arm term
 solver/results/surface.cpp|fxi * (r.X(i) - kMomentCentre) + fyi * r.Y(i)|-fxi * (r.X(i) - kMomentCentre) + fyi * r.Y(i)|CM: sign of the x-arm term
 solver/results/surface.cpp|r.CDP = bx * ca + by * sa;|r.CDP = bx * ca - by * sa;|CDP: sign of the lift-axis term
