@@ -332,6 +332,7 @@ struct Monitor {
   RVec<kMonitorHistory> CLV;     // lift coefficient of each update
   RVec<kMonitorHistory> CDVU;    // viscous drag coefficient 2 (THETA upper + THETA lower) at each update
   RVec<kMonitorHistory> XTRU, XTRL;  // transition x on the upper and lower surface at each update
+  RVec<kMonitorHistory> ALPU;    // incidence (degrees) at each update, before any lift-targeting step
   float XTR[2] = {0.0f, 0.0f};   // transition x of the last boundary-layer calculation
   // Shocks found by the last wave-drag step: their number and x on the upper
   // (column 1) and lower (column 2) surface, in increasing point index.
@@ -378,6 +379,7 @@ inline void monitor_update(FlowState& fs) {
   m.CDVU(s) = fs.cpl.CDV;
   m.XTRU(s) = m.XTR[0];
   m.XTRL(s) = m.XTR[1];
+  m.ALPU(s) = fs.ALP;  // in degrees: updates run within the coupling cycle
 }
 // ALP in degrees; CDF and CDV are 0 for an inviscid run.
 inline void monitor_summary(FlowState& fs) {

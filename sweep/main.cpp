@@ -198,7 +198,7 @@ int main(int argc, char** argv) {
   app.add_option("--mach", o.mach, "Free-stream Mach numbers, 0.05 to 0.95");
   app.add_option("--alpha", o.alpha, "Incidences in degrees, -20 to 20");
   app.add_option("--cl", o.cl, "Required lift coefficients (viscous runs); the incidence is found");
-  app.add_option("--re", o.re, "Reynolds number based on chord (default 6e6)");
+  app.add_option("--re", o.re, "Reynolds number based on chord, 1e5 to 1e9 (default 6e6)");
   app.add_option("--xtr", o.xtr, "Transition x/c on both surfaces (default 0.05)");
   app.add_option("--xtu", o.xtu, "Transition x/c on the upper surface");
   app.add_option("--xtl", o.xtl, "Transition x/c on the lower surface");

@@ -38,7 +38,8 @@ struct Judgement {
   float distance = INFINITY;
   // The transition point moved between the last boundary-layer updates
   // (laminar separation just ahead of the given transition): the coupling
-  // then cycles, and more sweeps do not settle it.
+  // then cycles, and more sweeps do not settle it. Not set while a
+  // lift-targeted incidence still drifts, which more sweeps do settle.
   bool transition_moves = false;
   // Why the surface computed on is not the aerofoil's (empty when it is):
   // no numerics mend that.

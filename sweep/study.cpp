@@ -47,8 +47,9 @@ std::string condition_problem(const Study& s, const Point& p) {
   if (p.lift_given && !s.viscous) return "a required lift coefficient needs a viscous run";
   if (p.lift_given && !in(p.cl, kMinLift, kMaxLift)) return "lift coefficient " + shown(p.cl) + " outside -9999 to 99999";
   if (!s.viscous) return std::string();
-  if (!(s.re >= kMinReynoldsMillions * kMillion && std::isfinite(s.re)))
-    return "Reynolds number " + shown(s.re) + " outside 1E5 to the largest finite number";
+  const float least_re = kMinReynoldsMillions * kMillion, most_re = kMaxReynoldsMillions * kMillion;
+  if (!in(s.re, least_re, most_re))
+    return "Reynolds number " + shown(s.re) + " outside " + shown(least_re) + " to " + shown(most_re);
   if (!in(s.xtu, kMinTransition, kMaxTransition)) return "upper transition " + shown(s.xtu) + " outside 0.01 to 1";
   if (!in(s.xtl, kMinTransition, kMaxTransition)) return "lower transition " + shown(s.xtl) + " outside 0.01 to 1";
   if (!in(s.ncrit, 0.0f, kMaxNcrit)) return "critical amplification factor " + shown(s.ncrit) + " outside 0 to 20";

@@ -1,5 +1,6 @@
 // Studies: tarnsweep run end to end on small grids, and its verdict on
-// histories made up to show a limit cycle or a switching transition.
+// histories made up to show a limit cycle, a switching transition or a
+// drifting incidence.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -236,6 +238,7 @@ struct Cycle {
   const char* verdict;
   const char* because;  // part of the reason
   float ncrit = 0.0f;   // free transition when above 0
+  float drift = NAN;    // lift targeting: the incidence moves by this (degrees) at each update
 };
 
 void PrintTo(const Cycle& c, std::ostream* os) { *os << c.because; }
@@ -259,7 +262,9 @@ std::unique_ptr<FlowState> cycling_run(const Cycle& c) {
     m.CDVU(s) = c.drag[k];
     m.XTRU(s) = c.transition[k];
     m.XTRL(s) = 0.05f;
+    m.ALPU(s) = 2.0f + static_cast<float>(n) * c.drift;
   }
+  if (!std::isnan(c.drift)) fs->run.ICL = 1;
   m.SUMMARIES = 1;
   m.CL = c.lift[0];
   return fs;
@@ -268,7 +273,8 @@ std::unique_ptr<FlowState> cycling_run(const Cycle& c) {
 class Verdict : public ::testing::TestWithParam<Cycle> {};
 
 // A limit cycle is never converged; a transition switching between two
-// stations while lift and drag stay put is.
+// stations while lift and drag stay put is. A lift-targeted run whose lift
+// holds while its incidence drifts is not converged.
 TEST_P(Verdict, OfAnAlternatingCouplingFollowsTheCoefficients) {
   const Cycle& c = GetParam();
   sweep::Judgement j = sweep::judge(*cycling_run(c), sweep::Stop());
@@ -290,7 +296,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Cycle{{0.4400f, 0.4401f}, {0.009f, 0.009f}, {0.300f, 0.302f}, 1.0e-4f, "not converged",
                             "free transition moves by 2.0E-03", 9.0f},
                       Cycle{{0.4400f, 0.4401f}, {0.009f, 0.009f}, {0.3000f, 0.3002f}, 1.0e-4f, "converged",
-                            "free transition settled", 9.0f}));
+                            "free transition settled", 9.0f},
+                      Cycle{{0.4400f, 0.4401f}, {0.009f, 0.009f}, {0.05f, 0.05f}, 1.0e-4f, "not converged",
+                            "incidence drifts by 1.6E-03 degrees", 0.0f, 4.0e-4f},
+                      Cycle{{0.4400f, 0.4401f}, {0.009f, 0.009f}, {0.05f, 0.05f}, 1.0e-4f, "converged",
+                            "incidence steady to 0.0E+00", 0.0f, 0.0f}));
 
 struct Refusal {
   const char* args;
@@ -325,6 +335,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --xtr nan --out study", "--xtr nan"},
                       Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --xtr -0.5 --out study", "transition -0.5 outside"},
                       Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --re nan --out study", "--re nan"},
+                      Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --re 6e12 --out study", "Reynolds number 6e+12 outside"},
                       Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --set NSF=100000 --out study", "NSF=100000: outside"},
                       Refusal{"NACA0012.DAT --mach 0.5 --alpha 0 --jobs 10000 --out study", "--jobs 10000 outside"},
                       Refusal{"NACA0012.DAT --mach 0.1:0.9:0.01 --alpha -20:20:0.01 --out study", "--max-points"},
