@@ -18,16 +18,19 @@ study=("$shared/aerofoils/RAE2822.DAT" --mach 0.5,0.6,0.7,0.73 --cl 0.1:0.8:0.1 
 "$top/build/tarnsweep" "${study[@]}" --out "$work/default" > /dev/null 2>&1
 "$top/build/tarnsweep" "${study[@]}" --set NSF=1000 --out "$work/long" > /dev/null 2>&1
 
-# point mach alpha cdp verdict tries, one line a point, with the incidence swing.
+# point mach alpha cdp verdict tries, one line a point, with the incidence swing
+# (the columns by their names; the reason, last, may hold commas).
 points() {
-  awk -F, '/^#/ || /^point/ { next } { print $1, $2, $3, $6, $12, $13 }' "$1/polar.csv" |
+  awk -F, '/^#/ { next }
+    !h { for (i = 1; i <= NF; i++) c[$i] = i; h = 1; next }
+    { v = $c["verdict"]; gsub(/ /, "_", v); print $c["point"], $c["mach"], $c["alpha_deg"], $c["cdp"], v, $c["tries"] }' "$1/polar.csv" |
     while read -r point mach alpha cdp verdict tries; do
       swing="$(grep -o '"incidence_swing": [^,]*' "$1/points/$(printf %03d "$point")/result.json" | tail -1)"
       echo "$point $mach $alpha $cdp $verdict $tries ${swing#*: }"
     done
 }
 
-paste -d' ' <(points "$work/default") <(points "$work/long") | sed 's/not converged/not_converged/g' | awk '
+paste -d' ' <(points "$work/default") <(points "$work/long") | awk '
   BEGIN { printf "%5s %5s %8s %-14s %5s %9s %9s %8s\n", "point", "mach", "alpha", "verdict", "tries", "swing", "dalpha", "dcdp%" }
   {
     dalpha = $3 - $10; dcdp = 100 * ($4 - $11) / $11; tries += $6
