@@ -11,6 +11,7 @@
 
 #include "command_line.h"
 #include "sweep.h"
+#include "text_files.h"
 
 namespace {
 
@@ -262,6 +263,9 @@ int main(int argc, char** argv) {
     return tarn::sweep::kSweepBadInput;
   } catch (const std::invalid_argument& e) {
     std::cerr << "tarnsweep: " << e.what() << '\n' << kUsage << "Try 'tarnsweep --help' for more.\n";
+    return tarn::sweep::kSweepBadInput;
+  } catch (const tarn::WriteError& e) {
+    std::cerr << "tarnsweep: " << e.what() << ": " << e.reason << '\n';
     return tarn::sweep::kSweepBadInput;
   } catch (const std::exception& e) {
     std::cerr << "tarnsweep: " << e.what() << '\n';

