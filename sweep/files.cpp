@@ -196,6 +196,17 @@ Json number(float v) {
   return std::strtod(decimal(v).c_str(), nullptr);
 }
 
+std::string clock_text(double seconds) {
+  long s = static_cast<long>(seconds + 0.5);
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%ld:%02ld", s / 60, s % 60);
+  return buf;
+}
+
+std::string time_limit_reason() {
+  return "stopped after " + clock_text(kPointTimeLimit) + " without a result (the time limit of a point)";
+}
+
 std::string printable(const std::string& text) {
   std::string out;
   for (unsigned char c : text)

@@ -57,6 +57,10 @@ inline const std::string kFailed = "failed";
 std::string decimal(float v);
 Json number(float v);
 
+// A time as minutes and seconds, "10:00".
+std::string clock_text(double seconds);
+// Why a point stopped at its time limit is pending.
+std::string time_limit_reason();
 // Text as a terminal may show it: control characters dropped.
 std::string printable(const std::string& text);
 // Text read as bytes, as valid UTF-8 with no control characters: bytes that

@@ -11,6 +11,7 @@
 
 #include "command_line.h"
 #include "sweep.h"
+#include "text_files.h"
 
 namespace {
 
@@ -26,8 +27,8 @@ constexpr double kStepSlack = 1.0e-6;  // a range ends at its last value within 
 
 const char* const kUsage =
     "usage: tarnsweep AEROFOIL --mach LIST (--alpha LIST | --cl LIST) [--re 6e6] [--xtr X | --xtu X --xtl X]\n"
-    "                 [--ncrit 9] [--inviscid] [--derotate] [--grid 160] [--set NAME=VALUE]... [--jobs N] [--plan-only]\n"
-    "                 [--keep-tries] [--wait] --out DIR\n"
+    "                 [--ncrit 9] [--inviscid] [--derotate] [--grid 160] [--set NAME=VALUE]... [--jobs N]\n"
+    "                 [--max-points N] [--plan-only] [--keep-tries] [--wait] --out DIR\n"
     "       tarnsweep --run-point DIR/points/NNN [--keep-tries] [--wait]\n"
     "       tarnsweep --collect DIR [--wait]\n"
     "       tarnsweep --report DIR [--compare OTHER_DIR...] [--overlay [N:]FILE.csv]...\n"
@@ -42,13 +43,19 @@ Each condition (every Mach number with every incidence or lift coefficient) is
 an ordinary tarn run in DIR/points/NNN/, set up by tarnprep's run-file writer;
 tarn run there by hand gives the same files. Each point writes result.json
 (coefficients, verdict, tries), surface.csv and wake.csv; a point that does
-not converge is retried with safer numerics, earlier tries kept in try1/, ...
-The study writes DIR/study.json, DIR/polar.csv (its header the first line,
-the incidence in degrees as alpha_deg, transition xtr_upper and xtr_lower in
-x/c, the verdict's reason quoted) and DIR/polar.txt, and for running the
-points elsewhere DIR/jobs.txt (one command per point) and
-DIR/slurm.sh (a Slurm job array over jobs.txt). Run again with the same --out,
-a study takes up the points that have no result yet.
+not converge is retried with safer numerics (the tries kept in try1/, ...
+when it did not converge, or with --keep-tries), then started from a
+converged neighbour in a second pass. The study writes DIR/study.json,
+DIR/polar.csv (its header the first line, the incidence in degrees as
+alpha_deg, transition xtr_upper and xtr_lower in x/c, the verdict's reason
+quoted) and DIR/polar.txt, and for running the points elsewhere
+DIR/jobs.txt (one command per point, run twice: points, then rescues),
+DIR/slurm.sh (a Slurm job array over jobs.txt) and DIR/submit.sh (submits
+both passes in arrays of at most 1000 tasks). A point stopped or killed
+has no result and is pending, the reason in DIR/points/NNN/point.log; run
+again with the same --out, a study takes up the points that have no result.
+A folder in use by another study, collect or point is refused at once
+unless --wait.
 
 Pictures: each point draws cp.svg (pressures with transition and shocks
 marked, the section below to scale) and, viscous, bl.svg (boundary layer);
@@ -256,6 +263,9 @@ int main(int argc, char** argv) {
     return tarn::sweep::kSweepBadInput;
   } catch (const std::invalid_argument& e) {
     std::cerr << "tarnsweep: " << e.what() << '\n' << kUsage << "Try 'tarnsweep --help' for more.\n";
+    return tarn::sweep::kSweepBadInput;
+  } catch (const tarn::WriteError& e) {
+    std::cerr << "tarnsweep: " << e.what() << ": " << e.reason << '\n';
     return tarn::sweep::kSweepBadInput;
   } catch (const std::exception& e) {
     std::cerr << "tarnsweep: " << e.what() << '\n';

@@ -207,14 +207,16 @@ struct PointRun {
 // false, with `pending` saying why, when the point is left pending.
 bool run_passes(PointRun& r, std::vector<TryRecord>& tries, double& seconds_before, std::string& pending) {
   TryFiles of_try{r.base.name, r.s.aerofoil};
-  std::vector<Neighbour> neighbours = lower_neighbours(r.folder, r.p);
+  std::vector<Neighbour> neighbours;
   if (!fs::exists(kFirstPassFile)) {
     clear_point_folder(of_try);
     Retries retries{r.base, r.base};
     auto start = Clock::now();
     tries.push_back(run_try(r.base, 1, Json::object()));
     if (!tries.back().judgement.geometry.empty()) return true;  // no numerics mend a section the mapping missed
-    if (run_tries(tries, retries, of_try, {}) == NextTry::kNone || neighbours.empty()) return true;
+    if (run_tries(tries, retries, of_try, {}) == NextTry::kNone) return true;
+    neighbours = lower_neighbours(r.folder, r.p);
+    if (neighbours.empty()) return true;
     put_away_last(tries, of_try);
     seconds_before = std::chrono::duration<double>(Clock::now() - start).count();
     write_json(kFirstPassFile, first_pass_json(tries, seconds_before));
@@ -223,6 +225,7 @@ bool run_passes(PointRun& r, std::vector<TryRecord>& tries, double& seconds_befo
     Json first = read_json(kFirstPassFile);
     tries = first_pass_tries(first);
     seconds_before = first.at("seconds").get<double>();
+    neighbours = lower_neighbours(r.folder, r.p);
   }
   std::vector<Start> starts = neighbour_starts(neighbours, pending);
   if (!pending.empty()) return false;
@@ -266,7 +269,7 @@ int run_point_here(PointRun& r) {
 
 int run_point(const std::string& folder, const PointOptions& o) {
   PointRun r;
-  r.folder = folder;
+  r.folder = fs::absolute(folder).string();  // the neighbours are found from it once in the point folder
   r.keep_tries = o.keep_tries;
   try {
     point_from_json(read_json((fs::path(folder) / kPointFile).string()), r.s, r.p);
@@ -286,7 +289,7 @@ int run_point(const std::string& folder, const PointOptions& o) {
     std::cerr << "tarnsweep: " << e.what() << '\n';
     return kSweepPending;
   }
-  StopsLogged stops(folder, kPointTimeLimit);
+  StopsLogged stops(folder);
   fs::path home = fs::current_path();
   int status = kSweepPending;
   try {

@@ -102,7 +102,7 @@ std::string pending_reason(const std::string& folder);
 // logged in the point's log before the process ends.
 class StopsLogged {
  public:
-  StopsLogged(const std::string& folder, double time_limit);
+  explicit StopsLogged(const std::string& folder);
   ~StopsLogged();
   StopsLogged(const StopsLogged&) = delete;
   StopsLogged& operator=(const StopsLogged&) = delete;

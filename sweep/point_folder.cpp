@@ -122,19 +122,14 @@ void on_stop(int signal_number) {
   std::raise(signal_number);
 }
 
-std::string minutes_text(double seconds) {
-  long s = static_cast<long>(seconds + 0.5);
-  return std::to_string(s / 60) + ":" + (s % 60 < 10 ? "0" : "") + std::to_string(s % 60);
-}
 
 }  // namespace
 
-StopsLogged::StopsLogged(const std::string& folder, double time_limit) {
+StopsLogged::StopsLogged(const std::string& folder) {
   std::string path = folder + "/" + kLogFile;
   g_log = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
   for (int signal_number : kStopSignals) {
-    std::string text = signal_number == SIGALRM ? "stopped after " + minutes_text(time_limit) +
-                                                      " without a result (the time limit of a point)\n"
+    std::string text = signal_number == SIGALRM ? time_limit_reason() + "\n"
                                                 : "stopped by signal " + std::to_string(signal_number) + " (" +
                                                       strsignal(signal_number) + ") before its result\n";
     text.resize(std::min(text.size(), kMessageSize));
@@ -145,7 +140,7 @@ StopsLogged::StopsLogged(const std::string& folder, double time_limit) {
     sigemptyset(&a.sa_mask);
     sigaction(signal_number, &a, nullptr);
   }
-  itimerval limit{{0, 0}, {static_cast<time_t>(time_limit), 0}};
+  itimerval limit{{0, 0}, {static_cast<time_t>(kPointTimeLimit), 0}};
   setitimer(ITIMER_REAL, &limit, nullptr);
 }
 

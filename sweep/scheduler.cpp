@@ -115,12 +115,6 @@ std::string ended_how(int status) {
   return std::string();  // the point logged why itself
 }
 
-std::string clock_text(double seconds) {
-  long s = static_cast<long>(seconds + 0.5);
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%ld:%02ld", s / 60, s % 60);
-  return buf;
-}
 
 // The progress line, rewritten in place on a terminal; elsewhere (a log)
 // a whole line at every tenth of the points.
@@ -189,8 +183,10 @@ class Scheduler {
     size_t next = 0;
     while (next < points.size() || !children_.running.empty()) {
       if (g_interrupted && children_.running.empty()) return false;
-      while (!g_interrupted && static_cast<int>(children_.running.size()) < jobs_ && next < points.size())
+      while (!g_interrupted && !cannot_start_ && static_cast<int>(children_.running.size()) < jobs_ &&
+             next < points.size())
         if (!start(points[next], next)) break;
+      if (cannot_start_ && children_.running.empty()) return false;
       if (children_.running.empty() && next < points.size()) continue;
       if (g_interrupted) stop_all("the study was interrupted");
       int status = 0;
@@ -199,9 +195,13 @@ class Scheduler {
       stop_overdue();
       show();
     }
-    return !g_interrupted;
+    return !g_interrupted && !cannot_start_;
   }
   const Tally& tally() const { return tally_; }
+  // Why the study stopped starting points; empty when it did not.
+  std::string stopped() const {
+    return g_interrupted ? "interrupted" : cannot_start_ ? "the program could not be started" : std::string();
+  }
   Progress& progress() { return progress_; }
 
  private:
@@ -232,6 +232,9 @@ class Scheduler {
       return;
     }
     if (fs::exists(folder(r.point) / kFirstPassFile) && WIFEXITED(status) && WEXITSTATUS(status) == 0) return;
+    // A program that cannot be started (being reinstalled, say) would only
+    // leave every point after it pending as well.
+    if (WIFEXITED(status) && WEXITSTATUS(status) == kExecFailed) cannot_start_ = true;
     std::string why = !r.stopped.empty() ? r.stopped : ended_how(status);
     if (!why.empty()) log_point(folder(r.point).string(), why);
     ++tally_.pending;
@@ -249,7 +252,7 @@ class Scheduler {
     for (auto& [pid, r] : children_.running)
       if (r.stopped.empty() &&
           std::chrono::duration<double>(Clock::now() - r.start).count() > kPointTimeLimit + kTimeLimitGrace) {
-        r.stopped = "stopped after " + clock_text(kPointTimeLimit) + " without a result (the time limit of a point)";
+        r.stopped = time_limit_reason();
         kill(-pid, SIGKILL);
       }
   }
@@ -266,6 +269,7 @@ class Scheduler {
   std::string program_;
   Progress progress_;
   Tally tally_;
+  bool cannot_start_ = false;
   Children children_;
 };
 
@@ -300,8 +304,8 @@ int run_points(const std::string& dir, int jobs, const PointOptions& o) {
               earlier > 0 ? (" (" + std::to_string(earlier) + " finished before)").c_str() : "");
   int status = write_polar(dir);
   if (!whole) {
-    std::printf("interrupted: the same command run again takes up the points left\n");
-    return kSweepInterrupted;
+    std::printf("%s: the same command run again takes up the points left\n", scheduler.stopped().c_str());
+    return g_interrupted ? kSweepInterrupted : kSweepPending;
   }
   return status;
 }
