@@ -16,6 +16,12 @@ namespace {
 
 constexpr float kMillion = 1.0e6f;
 constexpr int32_t kMostInField = 99999;  // the largest count an I5 field of the run-data file holds
+// Free transition: the transition point settles with the layers behind it,
+// and a long laminar layer takes more coupling updates to settle than the
+// default fine stage holds; a free-transition point starts with this many
+// times the fine sweeps (unless --set gives NSF), rather than spending a
+// second try on them.
+constexpr int32_t kFreeTransitionSweeps = 2;
 constexpr size_t kTitleHead = 36;  // characters of the aerofoil title in a run title
 
 std::string padded(std::string text, size_t width) {
@@ -244,6 +250,7 @@ std::string answers_of(const Study& s, const Point& p, RunAnswers& a) {
     a.XTU = s.xtu;
     a.XTL = s.xtl;
     a.NCRIT = s.ncrit;
+    if (s.ncrit > 0.0f) a.NSF *= kFreeTransitionSweeps;
   }
   problem = set_numerical_parameter(a, "NSG", static_cast<float>(s.grid));
   if (!problem.empty()) return "--grid " + std::to_string(s.grid) + ": " + problem;

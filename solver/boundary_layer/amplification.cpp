@@ -39,6 +39,13 @@ float similar_shape_factor(float lambda) {
   return kSimilarH[k - 1] + w * (kSimilarH[k] - kSimilarH[k - 1]);
 }
 
+// The Thwaites correlation gives HBAR 2.61 at lambda = 0, the similar
+// solution 2.591: the decelerating branch is lowered by most of that step
+// toward the flat-plate value. (Lowered by all of it, the two branches join,
+// but the transition point then keeps some reference polars' coupling from
+// settling.)
+constexpr float kThwaitesOffset = 0.015f;
+
 }  // namespace
 
 float amplification_shape_factor(float lambda, float hbar) {
@@ -48,7 +55,7 @@ float amplification_shape_factor(float lambda, float hbar) {
   // is steep in H. Decelerating layers: the Thwaites correlation, drawn from
   // retarded flows that, like the layer behind a suction peak, carry the
   // history of an accelerated start and so lie below the similar solutions.
-  return lambda > 0.0f ? similar_shape_factor(lambda) : hbar;
+  return lambda > 0.0f ? similar_shape_factor(lambda) : hbar - kThwaitesOffset;
 }
 
 float critical_reynolds_number(float h) {

@@ -20,6 +20,10 @@ const Layout kSeparation("(' ','TRANSITION TAKEN AT',F10.5,3X,'FOR SURFACE ',I1,
 
 constexpr float kStagnationHbar = 2.355f;   // HBAR of the stagnation-point flow
 constexpr float kSeparationCf = 4.0e-5f;    // local skin friction at laminar separation
+// Free transition: a separated laminar layer whose amplification reaches
+// NCRIT within this chord behind the separation forms a short bubble, and
+// transition is taken where N reaches NCRIT in its shear layer.
+constexpr float kBubbleLength = 0.04f;
 
 // Thwaites table: lambda ascending, with the shear parameter l and HBAR.
 constexpr int kThwaitesRows = 26;
@@ -149,6 +153,10 @@ TransitionPoint predict_transition(const FlowState& fs, int ns, float ncrit, flo
     cf = st.cf;
   }
   if (reached.cause == kTrip) reached.n = amplification;
+  // A short bubble: transition in the separated shear layer.
+  if (separation.cause == kLaminarSeparation && reached.cause == kAmplification &&
+      reached.x <= separation.x + kBubbleLength)
+    return reached;
   // The displacement thickness falls at transition, and the step disturbs
   // the pressure just ahead of it: a separation found less than `influence`
   // ahead of the transition point of the last calculation (or, at the
