@@ -17,12 +17,24 @@ namespace {
 // Plot files of an earlier report that this one may not draw again.
 const char* const kDrawnPerReport[] = {"cp_M", "compare_"};
 
+// A point's pictures are drawn from its present results only: pictures of an
+// earlier run of the point that this one cannot draw again are removed, so
+// that a rerun which failed never shows the flow of the run before it.
 bool draw_point(const std::string& point_dir, const std::vector<MeasuredCp>& measured) {
+  const std::string cp = point_dir + "/cp.svg", bl = point_dir + "/bl.svg";
+  std::error_code ec;
   PointPicture p;
-  if (!read_point_folder(point_dir, p)) return false;
+  if (!read_point_folder(point_dir, p)) {
+    fs::remove(cp, ec);
+    fs::remove(bl, ec);
+    return false;
+  }
   p.measured = measured;
-  write_text(point_dir + "/cp.svg", cp_svg(p));
-  if (p.viscous) write_text(point_dir + "/bl.svg", bl_svg(p));
+  write_text(cp, cp_svg(p));
+  if (p.viscous)
+    write_text(bl, bl_svg(p));
+  else
+    fs::remove(bl, ec);
   return true;
 }
 

@@ -116,6 +116,9 @@ struct Pictures {
       study = tmp.path() + "/study";
       std::filesystem::create_directories(study);
       write_study(study);
+      // Pictures left by an earlier run of the pending point.
+      std::filesystem::create_directories(study + "/points/006");
+      for (const char* stale : {"/points/006/cp.svg", "/points/006/bl.svg"}) write_file(study + stale, "<svg/>");
       EXPECT_EQ(test::run_program("tarnsweep", study, "", "--collect .").status, 3) << "point 6 pending";
       EXPECT_EQ(test::run_program("tarnsweep", study, "", "--report .").status, 0);
     }
@@ -392,6 +395,9 @@ TEST(StudyReport, FailedAndUnfinishedPointsStillGetTheirReport) {
   EXPECT_NE(failed.find("class=\"warning\""), std::string::npos);
   EXPECT_NE(failed.find("NOT CONVERGED"), std::string::npos);
   EXPECT_EQ(read_file(dir + "/points/001/cp.svg").find("NOT CONVERGED"), std::string::npos);
+  // A point without results shows no pictures of an earlier run.
+  for (const char* stale : {"/points/006/cp.svg", "/points/006/bl.svg"})
+    EXPECT_FALSE(std::filesystem::exists(dir + stale)) << stale;
   // The point that did not converge is drawn hollow, and the legend names
   // it and the failed point.
   std::string lift = read_file(dir + "/plots/cl_alpha.svg");
