@@ -22,6 +22,13 @@ constexpr int32_t kMostInField = 99999;  // the largest count an I5 field of the
 // times the fine sweeps (unless --set gives NSF), rather than spending a
 // second try on them.
 constexpr int32_t kFreeTransitionSweeps = 2;
+// Lift targeting: the fine stage keeps the surface-curvature term of the
+// coarse stage's last update, so a coarse stage that ends while the incidence
+// is still moving leaves that history in the answer (CDP several per cent off
+// a fixed-incidence run at the incidence reported). A lift-targeted point
+// starts with this many times the coarse sweeps (unless --set gives NSC),
+// which are cheap, so that the incidence has settled before refinement.
+constexpr int32_t kLiftTargetCoarseSweeps = 4;
 constexpr size_t kTitleHead = 36;  // characters of the aerofoil title in a run title
 
 std::string padded(std::string text, size_t width) {
@@ -251,6 +258,7 @@ std::string answers_of(const Study& s, const Point& p, RunAnswers& a) {
     a.XTL = s.xtl;
     a.NCRIT = s.ncrit;
     if (s.ncrit > 0.0f) a.NSF *= kFreeTransitionSweeps;
+    if (p.lift_given) a.NSC *= kLiftTargetCoarseSweeps;
   }
   problem = set_numerical_parameter(a, "NSG", static_cast<float>(s.grid));
   if (!problem.empty()) return "--grid " + std::to_string(s.grid) + ": " + problem;
