@@ -293,8 +293,13 @@ void surface_drag(FlowState& fs, const Surface& s, ShockDrag& total) {
     for (int b = a + 1; b < n; ++b)
       if (stations[b] < stations[a]) std::swap(stations[a], stations[b]);
   int side = s.dir > 0 ? 1 : 2;
-  fs.mon.NSHOCK[side - 1] = n;
-  for (int k = 1; k <= n; ++k) fs.mon.XSHOCK(k, side) = s.X(stations[k - 1]);
+  // Where the shocks stand, for the pictures: only those on this surface's
+  // part of the list (a station found next to the end of the list may lie
+  // beyond it, and is then not evaluated either).
+  int& shown = fs.mon.NSHOCK[side - 1];
+  shown = 0;
+  for (int k = 1; k <= n; ++k)
+    if (s.on_surface(stations[k - 1])) fs.mon.XSHOCK(++shown, side) = s.X(stations[k - 1]);
   for (int k = 1; k <= n; ++k) {
     int is = stations[k - 1];
     // A shock followed by another is evaluated again with the wider
