@@ -259,18 +259,28 @@ void test_lift(const FlowState& fs, bool viscous, Tests& t) {
 // A lift-targeted run: the incidence at the last updates. The incidence nears
 // its limit by a share RFA of the way at each update, so an incidence that
 // drifts is settled by more sweeps, whatever the transition does.
+// A quantity settled over the last updates: its swing (not a number with too
+// few updates) below the tolerance; the figure and its tolerance go with the
+// verdict as `key`_swing and `key`_tolerance. True when it passes.
+bool test_settled(Tests& t, const std::string& key, const std::string& what, float swing, float tolerance,
+                  const std::string& unit, const char* steady, const char* moving) {
+  t.j.figures[key + "_swing"] = number(swing);
+  t.j.figures[key + "_tolerance"] = number(tolerance);
+  std::string over = " over the last " + std::to_string(kLiftUpdates) + " updates";
+  bool settled = below(swing, tolerance, t.j.distance);
+  if (settled)
+    t.add(true, what + steady + sci(swing) + unit + over);
+  else
+    t.add(false, std::isfinite(swing) ? what + moving + sci(swing) + unit + over
+                                      : "too few updates to judge the " + what + over);
+  return settled;
+}
+
 void test_incidence(const FlowState& fs, Tests& t) {
   const Monitor& m = fs.mon;
   float swing = m.UPDATES >= kLiftUpdates ? spread(latest(m.ALPU, m.UPDATES, kLiftUpdates)) : NAN;
-  std::string over = " degrees over the last " + std::to_string(kLiftUpdates) + " updates";
-  t.j.figures["incidence_swing"] = number(swing);
-  t.j.figures["incidence_tolerance"] = number(kIncidenceTolerance);
-  t.drifting = !below(swing, kIncidenceTolerance, t.j.distance);
-  if (!t.drifting)
-    t.add(true, "incidence steady to " + sci(swing) + over);
-  else
-    t.add(false, std::isfinite(swing) ? "incidence drifts by " + sci(swing) + over
-                                      : "too few updates to judge the incidence" + over);
+  t.drifting = !test_settled(t, "incidence", "incidence", swing, kIncidenceTolerance, " degrees", " steady to ",
+                             " drifts by ");
 }
 
 // Free transition: the predicted points have settled.
@@ -278,14 +288,7 @@ void test_free_transition(const FlowState& fs, Tests& t) {
   const Monitor& m = fs.mon;
   float upper = spread(latest(m.XTRU, m.UPDATES, kLiftUpdates)), lower = spread(latest(m.XTRL, m.UPDATES, kLiftUpdates));
   float swing = m.UPDATES >= kLiftUpdates ? std::max(upper, lower) : NAN;
-  t.j.figures["transition_swing"] = number(swing);
-  t.j.figures["transition_tolerance"] = number(kTransitionSettled);
-  std::string over = " over the last " + std::to_string(kLiftUpdates) + " updates";
-  if (below(swing, kTransitionSettled, t.j.distance))
-    t.add(true, "free transition settled to " + sci(swing) + over);
-  else
-    t.add(false, std::isfinite(swing) ? "free transition moves by " + sci(swing) + over
-                                      : "too few updates to judge the free transition" + over);
+  test_settled(t, "transition", "free transition", swing, kTransitionSettled, "", " settled to ", " moves by ");
 }
 
 // A moving transition point is told with the verdict, whichever it is. A
