@@ -44,6 +44,27 @@ void store(BoundaryLayer& bl, int i, int ns, float theta, float delstar) {
   bl.DELSTAR(i, ns) = delstar;
 }
 
+// Free transition. The turbulent layer starts thinner in displacement than
+// the laminar layer ends, and the inviscid flow answers the step (a sink in
+// the transpiration) with a velocity kink at the transition point: the
+// pressure-gradient parameter of the stations up to five spacings ahead of
+// the step is raised, then driven far below separation over the last two
+// and the one behind it. Seen by the layer, the kink would draw transition
+// forward update after update (N rises steeply with the shape factor), or
+// hold it where the layer "separates" in its own disturbance; so those
+// stations take the parameter of the undisturbed layer ahead of them.
+constexpr float kDisturbedAhead = 5.0f;   // station spacings ahead of the step
+constexpr float kDisturbedBehind = 1.0f;  // and behind it
+// The shape factor of a laminar layer follows a change of pressure gradient
+// over a development length, not at once. Taken locally, as the one-
+// parameter closure takes it, a velocity gradient that alternates from
+// station to station gives a displacement thickness that alternates with
+// it, which the inviscid flow answers with a stronger alternation: a wave
+// of a few stations that keeps the coupling from settling along the long
+// adverse gradients that free-transition laminar layers run into. There
+// the parameter of each station keeps this share of the station before.
+constexpr float kLag = 0.5f;
+
 }  // namespace
 
 void write_layer_row(float x, float hbar, float delstar, float theta, float cf) {
@@ -86,10 +107,38 @@ LaminarStation ThwaitesMarch::advance(int i) {
   st.theta = std::sqrt((0.45f / R) * std::pow(EM / (m * tr), 6.0f) * integral);
   const float dm = (bl.DUE(i) + bl.DUE(i + 1)) / 2.0f;
   st.lambda = R * dm * bl.T0R * std::sqrt(tr) * st.theta * st.theta;
+  const float held = i == 2 ? 0.0f : held_share(i);
+  if (held > 0.0f) st.lambda += held * (lambda - st.lambda);
+  lambda = st.lambda;
   thwaites_lookup(st.lambda, st.l, st.hbar);
   st.delstar = st.theta * (temperature_ratio(m * m) * (st.hbar + 1.0f) - 1.0f);
   st.cf = 2.0f * st.l / (st.theta * bl.RU(i));
   return st;
+}
+
+void ThwaitesMarch::hold_near_transition(int surface, float x) {
+  ns = surface;
+  kink = x;
+  spacing = 0.0f;
+  if (!(x > 0.0f)) return;
+  const int n = bl.N[ns - 1];
+  int k = 2;
+  while (k < n && bl.X(k, ns) < x) ++k;
+  // The spacing of the stations the flow was solved at: an inserted
+  // transition station is not one of them.
+  const bool inserted = bl.INSERTED[ns - 1] == 1 && k == bl.ITR[ns - 1] && k < n;
+  spacing = bl.X(inserted ? k + 1 : k, ns) - bl.X(k - 1, ns);
+}
+
+// Share of the pressure-gradient parameter of station i taken from the
+// station before rather than from the flow, by its distance from the kink:
+// 1 over the disturbed stations, kLag far from them, in a ramp one spacing
+// wide between, so that the layer moves continuously with the transition
+// point.
+float ThwaitesMarch::held_share(int i) const {
+  if (!(spacing > 0.0f)) return 0.0f;
+  const float d = (kink - bl.X(i, ns)) / spacing;
+  return std::clamp(std::min(kDisturbedAhead + 1.0f - d, d + kDisturbedBehind + 1.0f), kLag, 1.0f);
 }
 
 float laminar_layer(FlowState& fs, int ns, bool print, bool separation) {
@@ -99,6 +148,7 @@ float laminar_layer(FlowState& fs, int ns, bool print, bool separation) {
   if (print) units().write(kListing, kHeader);
 
   ThwaitesMarch march(fs);
+  if (!separation) march.hold_near_transition(ns, bl.XT[ns - 1]);
   float theta = march.stagnation_theta();
   bl.CF(1, ns) = 0.0f;
   store(bl, 1, ns, theta, kStagnationHbar * theta);
@@ -132,6 +182,7 @@ TransitionPoint predict_transition(const FlowState& fs, int ns, float ncrit, flo
   ThwaitesMarch march(fs);
   float amplification = 0.0f, rate = 0.0f, cf = 0.0f;  // at the station before; none at the stagnation point
   TransitionPoint reached{bl.X(last, ns), kTrip, 0.0f}, separation{0.0f, kTrip, 0.0f};
+  march.hold_near_transition(ns, last_x);
   for (int i = 2; i <= last; ++i) {
     const LaminarStation st = march.advance(i);
     const float h = amplification_shape_factor(st.lambda, st.hbar);

@@ -230,11 +230,19 @@ class ThwaitesMarch {
   explicit ThwaitesMarch(const FlowState& fs);
   float stagnation_theta() const;  // THETA at station 1
   LaminarStation advance(int i);   // station i = 2, 3, ... in turn
+  // Free transition: the stations of surface ns that the velocity kink of a
+  // transition at x disturbs take the pressure-gradient parameter of the
+  // layer ahead of them (none when x is 0).
+  void hold_near_transition(int ns, float x);
 
  private:
   const BoundaryLayer& bl;
   const float R, EM;
   float integral = 0.0f, fprev = 0.0f;  // running integral and its last integrand
+  float lambda = 0.0f;                  // pressure-gradient parameter taken at the last station
+  int ns = 1;                           // surface of the kink
+  float kink = 0.0f, spacing = 0.0f;    // its position and the station spacing there
+  float held_share(int i) const;
 };
 
 // Free transition (approximate envelope method).

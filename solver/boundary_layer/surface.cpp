@@ -196,13 +196,14 @@ float free_transition(FlowState& fs, int ns, float trip) {
   bl.NTR[ns - 1] = p.n;
   float& x = bl.XTFREE[ns - 1];
   if (x == 0.0f) return x = p.x;
-  // The point found moves with the flow, which responds to it: a layer near
-  // separation ahead of the amplification point can make it jump back and
-  // forth between updates. Each reversal halves the share of the movement
-  // taken, so the point settles where the flow puts it.
+  // The point found moves with the flow, which responds to it and, between
+  // updates, has not yet settled: the point wanders back and forth about
+  // where the flow puts it. Each reversal halves the share of the movement
+  // taken, for good (a share regained after a run of moves one way let the
+  // wandering start again), so the point settles.
   const float move = p.x - x;
   float& share = bl.TRRELAX[ns - 1];
-  share = move * bl.TRMOVE[ns - 1] < 0.0f ? share * kReversalRelaxation : std::min(1.0f, share / kReversalRelaxation);
+  if (move * bl.TRMOVE[ns - 1] < 0.0f) share *= kReversalRelaxation;
   bl.TRMOVE[ns - 1] = move;
   x += share * move;
   return x;
