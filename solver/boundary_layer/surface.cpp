@@ -209,6 +209,24 @@ float free_transition(FlowState& fs, int ns, float trip) {
   return x;
 }
 
+// The displacement thickness falls by about half at transition. The flow
+// sees it at the stations of its own list (an inserted transition station is
+// taken out again), so with the step placed between two of them it would
+// see nothing of the point's movement until the point crossed the station
+// behind, and then the whole step at once: a jump in the transpiration that
+// takes the coupling tens of updates to absorb. The station behind the
+// point therefore keeps the laminar displacement thickness of the
+// transition point in proportion to the point's way across the interval,
+// all of it when the point reaches the station, so that the flow moves
+// continuously with the point.
+void spread_transition_step(BoundaryLayer& bl, int ns, float laminar_delstar) {
+  const int itr = bl.ITR[ns - 1], behind = bl.INSERTED[ns - 1] == 1 ? itr + 1 : itr;
+  if (itr < 2 || behind > bl.N[ns - 1]) return;
+  const float ahead_x = bl.X(itr - 1, ns);
+  const float w = (bl.X(itr, ns) - ahead_x) / (bl.X(behind, ns) - ahead_x);
+  bl.DELSTAR(behind, ns) += w * (laminar_delstar - bl.DELSTAR(behind, ns));
+}
+
 const char* cause_words(int32_t cause, float x) {
   switch (cause) {
     case kAmplification: return "AMPLIFICATION";
@@ -231,7 +249,11 @@ void surface_boundary_layer(FlowState& fs, int ns, float xt, float dd, int print
       units().write(unit, kPredicted, xt, ns, cause_words(bl.TRCAUSE[ns - 1], xt), bl.NTR[ns - 1]);
   const float theta = laminar_layer(fs, ns, print, !free);
   const int n = bl.N[ns - 1];
-  if (bl.ITR[ns - 1] < n) turbulent_march(fs, ns, transition_start(bl, bl.ITR[ns - 1], theta + dd), print);
+  if (bl.ITR[ns - 1] < n) {
+    const float laminar_delstar = bl.DELSTAR(bl.ITR[ns - 1], ns);
+    turbulent_march(fs, ns, transition_start(bl, bl.ITR[ns - 1], theta + dd), print);
+    if (free) spread_transition_step(bl, ns, laminar_delstar);
+  }
 
   // Skin friction referred to the free-stream dynamic pressure.
   const float em = fs.gas.EM;
