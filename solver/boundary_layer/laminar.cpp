@@ -24,6 +24,12 @@ constexpr float kSeparationCf = 4.0e-5f;    // local skin friction at laminar se
 // NCRIT within this chord behind the separation forms a short bubble, and
 // transition is taken where N reaches NCRIT in its shear layer.
 constexpr float kBubbleLength = 0.04f;
+// Onto the trailing edge the inviscid velocity falls steeply to the value
+// it leaves with, a deceleration that the wake's displacement eases in the
+// real flow. A laminar layer that reaches it "separates" there, and its
+// amplification shoots up, wherever it comes: a layer still laminar there
+// is taken to leave the trailing edge laminar.
+constexpr float kTrailingEdgeDeceleration = 0.98f;  // x behind which transition is not predicted
 
 // Thwaites table: lambda ascending, with the shear parameter l and HBAR.
 constexpr int kThwaitesRows = 26;
@@ -57,12 +63,15 @@ constexpr float kDisturbedAhead = 5.0f;   // station spacings ahead of the step
 constexpr float kDisturbedBehind = 1.0f;  // and behind it
 // The shape factor of a laminar layer follows a change of pressure gradient
 // over a development length, not at once. Taken locally, as the one-
-// parameter closure takes it, a velocity gradient that alternates from
-// station to station gives a displacement thickness that alternates with
-// it, which the inviscid flow answers with a stronger alternation: a wave
-// of a few stations that keeps the coupling from settling along the long
-// adverse gradients that free-transition laminar layers run into. There
-// the parameter of each station keeps this share of the station before.
+// parameter closure takes it, near separation (where HBAR is steep in
+// lambda) a bump in the displacement thickness steepens the gradient behind
+// it, which raises HBAR further downstream: a wave of a few stations that
+// travels along the long adverse gradients free-transition laminar layers
+// run into and keeps the coupling from settling (a gradient smoothed over
+// three stations does not remove it). The layer handed to the flow
+// therefore keeps this share of the parameter of the station before; the
+// amplification takes the layer without it, since the lag would delay
+// transition wherever the adverse gradient steepens.
 constexpr float kLag = 0.5f;
 
 }  // namespace
@@ -105,7 +114,7 @@ LaminarStation ThwaitesMarch::advance(int i) {
   integral += (bl.S(i) - bl.S(i - 1)) * (fi + fprev) / 2.0f;
   fprev = fi;
   st.theta = std::sqrt((0.45f / R) * std::pow(EM / (m * tr), 6.0f) * integral);
-  const float dm = (bl.DUE(i) + bl.DUE(i + 1)) / 2.0f;
+  const float dm = spacing > 0.0f ? smoothed_gradient(i) : mean_gradient(i);
   st.lambda = R * dm * bl.T0R * std::sqrt(tr) * st.theta * st.theta;
   const float held = i == 2 ? 0.0f : held_share(i);
   if (held > 0.0f) st.lambda += held * (lambda - st.lambda);
@@ -116,8 +125,21 @@ LaminarStation ThwaitesMarch::advance(int i) {
   return st;
 }
 
-void ThwaitesMarch::hold_near_transition(int surface, float x) {
+float ThwaitesMarch::mean_gradient(int i) const { return (bl.DUE(i) + bl.DUE(i + 1)) / 2.0f; }
+
+// The velocity gradient taken over three stations, 1-2-1: a gradient that
+// alternates from station to station is taken out, a linear trend kept.
+// The amplification rate rises ever more steeply with the shape factor, so
+// a wavy gradient raises its mean and brings transition forward.
+float ThwaitesMarch::smoothed_gradient(int i) const {
+  const int n = bl.N[ns - 1];
+  auto g = [this, n](int k) { return mean_gradient(std::clamp(k, 1, n)); };
+  return 0.25f * (g(i - 1) + 2.0f * g(i) + g(i + 1));
+}
+
+void ThwaitesMarch::hold_near_transition(int surface, float x, float lag_share) {
   ns = surface;
+  lag = lag_share;
   kink = x;
   spacing = 0.0f;
   if (!(x > 0.0f)) return;
@@ -132,13 +154,13 @@ void ThwaitesMarch::hold_near_transition(int surface, float x) {
 
 // Share of the pressure-gradient parameter of station i taken from the
 // station before rather than from the flow, by its distance from the kink:
-// 1 over the disturbed stations, kLag far from them, in a ramp one spacing
+// 1 over the disturbed stations, the lag share far from them, in a ramp one spacing
 // wide between, so that the layer moves continuously with the transition
 // point.
 float ThwaitesMarch::held_share(int i) const {
   if (!(spacing > 0.0f)) return 0.0f;
   const float d = (kink - bl.X(i, ns)) / spacing;
-  return std::clamp(std::min(kDisturbedAhead + 1.0f - d, d + kDisturbedBehind + 1.0f), kLag, 1.0f);
+  return std::clamp(std::min(kDisturbedAhead + 1.0f - d, d + kDisturbedBehind + 1.0f), lag, 1.0f);
 }
 
 float laminar_layer(FlowState& fs, int ns, bool print, bool separation) {
@@ -148,7 +170,7 @@ float laminar_layer(FlowState& fs, int ns, bool print, bool separation) {
   if (print) units().write(kListing, kHeader);
 
   ThwaitesMarch march(fs);
-  if (!separation) march.hold_near_transition(ns, bl.XT[ns - 1]);
+  if (!separation) march.hold_near_transition(ns, bl.XT[ns - 1], kLag);
   float theta = march.stagnation_theta();
   bl.CF(1, ns) = 0.0f;
   store(bl, 1, ns, theta, kStagnationHbar * theta);
@@ -182,8 +204,8 @@ TransitionPoint predict_transition(const FlowState& fs, int ns, float ncrit, flo
   ThwaitesMarch march(fs);
   float amplification = 0.0f, rate = 0.0f, cf = 0.0f;  // at the station before; none at the stagnation point
   TransitionPoint reached{bl.X(last, ns), kTrip, 0.0f}, separation{0.0f, kTrip, 0.0f};
-  march.hold_near_transition(ns, last_x);
-  for (int i = 2; i <= last; ++i) {
+  march.hold_near_transition(ns, last_x, 0.0f);
+  for (int i = 2; i <= last && bl.X(i, ns) <= kTrailingEdgeDeceleration; ++i) {
     const LaminarStation st = march.advance(i);
     const float h = amplification_shape_factor(st.lambda, st.hbar);
     const float r = amplification_rate(h, st.theta * bl.RU(i), st.theta);

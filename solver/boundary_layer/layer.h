@@ -230,10 +230,12 @@ class ThwaitesMarch {
   explicit ThwaitesMarch(const FlowState& fs);
   float stagnation_theta() const;  // THETA at station 1
   LaminarStation advance(int i);   // station i = 2, 3, ... in turn
-  // Free transition: the stations of surface ns that the velocity kink of a
-  // transition at x disturbs take the pressure-gradient parameter of the
-  // layer ahead of them (none when x is 0).
-  void hold_near_transition(int ns, float x);
+  // Free transition on surface ns, the flow solved with transition at x
+  // (none when x is 0): the velocity gradient taken over three stations,
+  // the stations that the velocity kink of the transition disturbs given
+  // the pressure-gradient parameter of the layer ahead of them, and the
+  // other stations lag_share of the parameter of the station before.
+  void hold_near_transition(int ns, float x, float lag_share);
 
  private:
   const BoundaryLayer& bl;
@@ -242,7 +244,10 @@ class ThwaitesMarch {
   float lambda = 0.0f;                  // pressure-gradient parameter taken at the last station
   int ns = 1;                           // surface of the kink
   float kink = 0.0f, spacing = 0.0f;    // its position and the station spacing there
+  float lag = 0.0f;                     // share of the parameter kept away from the kink
   float held_share(int i) const;
+  float mean_gradient(int i) const;      // dUE/ds over the interval behind station i
+  float smoothed_gradient(int i) const;  // the same over three intervals
 };
 
 // Free transition (approximate envelope method).
