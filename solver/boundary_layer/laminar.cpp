@@ -67,11 +67,11 @@ constexpr float kDisturbedBehind = 1.0f;  // and behind it
 // lambda) a bump in the displacement thickness steepens the gradient behind
 // it, which raises HBAR further downstream: a wave of a few stations that
 // travels along the long adverse gradients free-transition laminar layers
-// run into and keeps the coupling from settling (a gradient smoothed over
-// three stations does not remove it). The layer handed to the flow
-// therefore keeps this share of the parameter of the station before; the
-// amplification takes the layer without it, since the lag would delay
-// transition wherever the adverse gradient steepens.
+// run into, keeps the coupling from settling and makes the layer separate
+// now here, now there (a gradient smoothed over three stations does not
+// remove it). The layer therefore keeps this share of the parameter of the
+// station before. The amplification takes the parameter without the lag,
+// which would delay transition wherever the adverse gradient steepens.
 constexpr float kLag = 0.5f;
 
 }  // namespace
@@ -116,7 +116,14 @@ LaminarStation ThwaitesMarch::advance(int i) {
   st.theta = std::sqrt((0.45f / R) * std::pow(EM / (m * tr), 6.0f) * integral);
   const float dm = spacing > 0.0f ? smoothed_gradient(i) : mean_gradient(i);
   st.lambda = R * dm * bl.T0R * std::sqrt(tr) * st.theta * st.theta;
-  const float held = i == 2 ? 0.0f : held_share(i);
+  // The layer that grows disturbances takes the flow's parameter away from
+  // the kink; the layer handed to the flow and tested for separation lags.
+  const float near = i == 2 ? 0.0f : kink_share(i);
+  st.growth_lambda = st.lambda;
+  if (near > 0.0f) st.growth_lambda += near * (growth_lambda - st.growth_lambda);
+  growth_lambda = st.growth_lambda;
+  thwaites_lookup(st.growth_lambda, st.l, st.growth_hbar);
+  const float held = spacing > 0.0f ? std::max(near, kLag) : 0.0f;
   if (held > 0.0f) st.lambda += held * (lambda - st.lambda);
   lambda = st.lambda;
   thwaites_lookup(st.lambda, st.l, st.hbar);
@@ -137,9 +144,8 @@ float ThwaitesMarch::smoothed_gradient(int i) const {
   return 0.25f * (g(i - 1) + 2.0f * g(i) + g(i + 1));
 }
 
-void ThwaitesMarch::hold_near_transition(int surface, float x, float lag_share) {
+void ThwaitesMarch::hold_near_transition(int surface, float x) {
   ns = surface;
-  lag = lag_share;
   kink = x;
   spacing = 0.0f;
   if (!(x > 0.0f)) return;
@@ -154,13 +160,12 @@ void ThwaitesMarch::hold_near_transition(int surface, float x, float lag_share) 
 
 // Share of the pressure-gradient parameter of station i taken from the
 // station before rather than from the flow, by its distance from the kink:
-// 1 over the disturbed stations, the lag share far from them, in a ramp one spacing
-// wide between, so that the layer moves continuously with the transition
-// point.
-float ThwaitesMarch::held_share(int i) const {
+// 1 over the disturbed stations, 0 beyond, in a ramp one spacing wide
+// between, so that the layer moves continuously with the transition point.
+float ThwaitesMarch::kink_share(int i) const {
   if (!(spacing > 0.0f)) return 0.0f;
   const float d = (kink - bl.X(i, ns)) / spacing;
-  return std::clamp(std::min(kDisturbedAhead + 1.0f - d, d + kDisturbedBehind + 1.0f), lag, 1.0f);
+  return std::clamp(std::min(kDisturbedAhead + 1.0f - d, d + kDisturbedBehind + 1.0f), 0.0f, 1.0f);
 }
 
 float laminar_layer(FlowState& fs, int ns, bool print, bool separation) {
@@ -170,7 +175,7 @@ float laminar_layer(FlowState& fs, int ns, bool print, bool separation) {
   if (print) units().write(kListing, kHeader);
 
   ThwaitesMarch march(fs);
-  if (!separation) march.hold_near_transition(ns, bl.XT[ns - 1], kLag);
+  if (!separation) march.hold_near_transition(ns, bl.XT[ns - 1]);
   float theta = march.stagnation_theta();
   bl.CF(1, ns) = 0.0f;
   store(bl, 1, ns, theta, kStagnationHbar * theta);
@@ -204,10 +209,10 @@ TransitionPoint predict_transition(const FlowState& fs, int ns, float ncrit, flo
   ThwaitesMarch march(fs);
   float amplification = 0.0f, rate = 0.0f, cf = 0.0f;  // at the station before; none at the stagnation point
   TransitionPoint reached{bl.X(last, ns), kTrip, 0.0f}, separation{0.0f, kTrip, 0.0f};
-  march.hold_near_transition(ns, last_x, 0.0f);
+  march.hold_near_transition(ns, last_x);
   for (int i = 2; i <= last && bl.X(i, ns) <= kTrailingEdgeDeceleration; ++i) {
     const LaminarStation st = march.advance(i);
-    const float h = amplification_shape_factor(st.lambda, st.hbar);
+    const float h = amplification_shape_factor(st.growth_lambda, st.growth_hbar);
     const float r = amplification_rate(h, st.theta * bl.RU(i), st.theta);
     const float next = amplification + 0.5f * (rate + r) * (bl.S(i) - bl.S(i - 1));
     if (separation.cause == kTrip && st.cf < kSeparationCf) {

@@ -224,6 +224,7 @@ float initial_step(float (&f)[3], const float (&y)[3], float dx);
 // time along the prepared station line.
 struct LaminarStation {
   float theta, lambda, l, hbar, delstar, cf;  // lambda: pressure-gradient parameter, l: shear parameter
+  float growth_lambda, growth_hbar;           // the same without the lag (free transition), for the amplification
 };
 class ThwaitesMarch {
  public:
@@ -234,8 +235,8 @@ class ThwaitesMarch {
   // (none when x is 0): the velocity gradient taken over three stations,
   // the stations that the velocity kink of the transition disturbs given
   // the pressure-gradient parameter of the layer ahead of them, and the
-  // other stations lag_share of the parameter of the station before.
-  void hold_near_transition(int ns, float x, float lag_share);
+  // layer lagging the flow's parameter elsewhere.
+  void hold_near_transition(int ns, float x);
 
  private:
   const BoundaryLayer& bl;
@@ -244,8 +245,8 @@ class ThwaitesMarch {
   float lambda = 0.0f;                  // pressure-gradient parameter taken at the last station
   int ns = 1;                           // surface of the kink
   float kink = 0.0f, spacing = 0.0f;    // its position and the station spacing there
-  float lag = 0.0f;                     // share of the parameter kept away from the kink
-  float held_share(int i) const;
+  float growth_lambda = 0.0f;           // the same without the lag
+  float kink_share(int i) const;
   float mean_gradient(int i) const;      // dUE/ds over the interval behind station i
   float smoothed_gradient(int i) const;  // the same over three intervals
 };
