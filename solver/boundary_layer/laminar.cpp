@@ -25,10 +25,11 @@ constexpr float kSeparationCf = 4.0e-5f;    // local skin friction at laminar se
 // transition is taken where N reaches NCRIT in its shear layer.
 constexpr float kBubbleLength = 0.04f;
 // Onto the trailing edge the inviscid velocity falls steeply to the value
-// it leaves with, a deceleration that the wake's displacement eases in the
-// real flow. A laminar layer that reaches it "separates" there, and its
-// amplification shoots up, wherever it comes: a layer still laminar there
-// is taken to leave the trailing edge laminar.
+// it leaves with. A laminar layer that reaches that deceleration separates
+// in it, wherever it comes and however far its amplification has grown,
+// and the station where it does moves with every update: transition is
+// taken where the deceleration begins. (Left laminar to the edge, the
+// separated layer keeps the coupling from settling.)
 constexpr float kTrailingEdgeDeceleration = 0.98f;  // x behind which transition is not predicted
 
 // Thwaites table: lambda ascending, with the shear parameter l and HBAR.
@@ -210,8 +211,13 @@ TransitionPoint predict_transition(const FlowState& fs, int ns, float ncrit, flo
   float amplification = 0.0f, rate = 0.0f, cf = 0.0f;  // at the station before; none at the stagnation point
   TransitionPoint reached{bl.X(last, ns), kTrip, 0.0f}, separation{0.0f, kTrip, 0.0f};
   march.hold_near_transition(ns, last_x);
-  for (int i = 2; i <= last && bl.X(i, ns) <= kTrailingEdgeDeceleration; ++i) {
+  for (int i = 2; i <= last; ++i) {
     const LaminarStation st = march.advance(i);
+    if (bl.X(i, ns) > kTrailingEdgeDeceleration) {
+      if (separation.cause == kTrip && st.cf < kSeparationCf)
+        separation = {kTrailingEdgeDeceleration, kLaminarSeparation, amplification};
+      continue;
+    }
     const float h = amplification_shape_factor(st.growth_lambda, st.growth_hbar);
     const float r = amplification_rate(h, st.theta * bl.RU(i), st.theta);
     const float next = amplification + 0.5f * (rate + r) * (bl.S(i) - bl.S(i - 1));
