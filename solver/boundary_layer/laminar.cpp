@@ -117,20 +117,30 @@ LaminarStation ThwaitesMarch::advance(int i) {
   st.theta = std::sqrt((0.45f / R) * std::pow(EM / (m * tr), 6.0f) * integral);
   const float dm = spacing > 0.0f ? smoothed_gradient(i) : mean_gradient(i);
   st.lambda = R * dm * bl.T0R * std::sqrt(tr) * st.theta * st.theta;
-  // The layer that grows disturbances takes the flow's parameter away from
-  // the kink; the layer handed to the flow and tested for separation lags.
-  const float near = i == 2 ? 0.0f : kink_share(i);
   st.growth_lambda = st.lambda;
-  if (near > 0.0f) st.growth_lambda += near * (growth_lambda - st.growth_lambda);
-  growth_lambda = st.growth_lambda;
-  thwaites_lookup(st.growth_lambda, st.l, st.growth_hbar);
-  const float held = spacing > 0.0f ? std::max(near, kLag) : 0.0f;
-  if (held > 0.0f) st.lambda += held * (lambda - st.lambda);
-  lambda = st.lambda;
+  if (spacing > 0.0f) hold_and_lag(st, i);
   thwaites_lookup(st.lambda, st.l, st.hbar);
+  st.growth_hbar = st.hbar;
+  if (st.growth_lambda != st.lambda) {
+    float l;
+    thwaites_lookup(st.growth_lambda, l, st.growth_hbar);
+  }
   st.delstar = st.theta * (temperature_ratio(m * m) * (st.hbar + 1.0f) - 1.0f);
   st.cf = 2.0f * st.l / (st.theta * bl.RU(i));
   return st;
+}
+
+// The layer that grows disturbances takes the flow's parameter away from
+// the kink and the parameter of the station before near it; the layer
+// handed to the flow and tested for separation lags as well.
+void ThwaitesMarch::hold_and_lag(LaminarStation& st, int i) {
+  if (i > 2) {  // the first station behind the stagnation point has none before it
+    const float near = kink_share(i);
+    st.growth_lambda += near * (growth_lambda - st.growth_lambda);
+    st.lambda += std::max(near, kLag) * (lambda - st.lambda);
+  }
+  growth_lambda = st.growth_lambda;
+  lambda = st.lambda;
 }
 
 float ThwaitesMarch::mean_gradient(int i) const { return (bl.DUE(i) + bl.DUE(i + 1)) / 2.0f; }

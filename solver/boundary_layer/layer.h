@@ -247,6 +247,7 @@ class ThwaitesMarch {
   float kink = 0.0f, spacing = 0.0f;    // its position and the station spacing there
   float growth_lambda = 0.0f;           // the same without the lag
   float kink_share(int i) const;
+  void hold_and_lag(LaminarStation& st, int i);
   float mean_gradient(int i) const;      // dUE/ds over the interval behind station i
   float smoothed_gradient(int i) const;  // the same over three intervals
 };
