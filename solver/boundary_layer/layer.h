@@ -268,8 +268,9 @@ float amplification_rate(float h, float rth, float theta);  // dN/ds (per chord)
 // Where the laminar layer of the prepared line of surface ns, marched up to
 // its transition station (the trip), reaches N = ncrit or separates,
 // interpolated between stations; the trip itself when neither comes first.
-// A separation less than `influence` ahead of the last transition point
-// last_x (0 when there is none) is taken at that point.
+// A separation in the trailing-edge deceleration is taken where that
+// begins (x = 0.98), and a separation less than `influence` ahead of the
+// last transition point last_x (0 when there is none) at that point.
 TransitionPoint predict_transition(const FlowState& fs, int ns, float ncrit, float influence, float last_x);
 
 // Parts of the surface driver, in calling order.
