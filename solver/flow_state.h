@@ -60,6 +60,11 @@ struct Columns {
 // A circle-plane field: F(i, k), round index i fastest.
 using Field = Columns<kMaxRound, kMaxRadial>;
 
+struct FlowState;
+// A test asked after each sweep of an iteration stage, which ends the stage
+// once it holds, before the NS sweeps of the record are done.
+using StageStop = bool (*)(const FlowState&);
+
 // Run control: the driver's values and the records that steer it.
 struct RunControl {
   int32_t NS = 400;       // first field of the current iteration record
@@ -80,6 +85,7 @@ struct RunControl {
   float EMC = 0.0f, CN = 0.0f, DELTA1 = 0.1309f, CH = 0.26f;  // camber correction
   std::string TITLE;           // run title (68 characters)
   std::string AEROTITLE;       // aerofoil data file title (80 characters)
+  StageStop STAGESTOP = nullptr;  // set by a study; a run of tarn keeps the records' counts
 };
 
 // Gas constants of the free stream (gamma = 1.4).

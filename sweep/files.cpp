@@ -304,6 +304,7 @@ Json asked_json(const Study& s) {
   j["viscous"] = s.viscous;
   j["grid"] = s.grid;
   j["set"] = set;
+  if (s.cold) j["cold"] = true;
   return j;
 }
 
@@ -337,6 +338,7 @@ Study study_from_json(const Json& j) {
   s.viscous = j.at("viscous").get<bool>();
   s.grid = j.at("grid").get<int32_t>();
   for (const auto& [name, value] : j.at("set").items()) s.set.emplace_back(name, value.get<float>());
+  s.cold = j.value("cold", false);
   return s;
 }
 

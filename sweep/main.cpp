@@ -28,7 +28,7 @@ constexpr double kStepSlack = 1.0e-6;  // a range ends at its last value within 
 const char* const kUsage =
     "usage: tarnsweep AEROFOIL --mach LIST (--alpha LIST | --cl LIST) [--re 6e6] [--xtr X | --xtu X --xtl X]\n"
     "                 [--ncrit 9] [--inviscid] [--derotate] [--grid 160] [--set NAME=VALUE]... [--jobs N]\n"
-    "                 [--max-points N] [--plan-only] [--keep-tries] [--wait] --out DIR\n"
+    "                 [--max-points N] [--plan-only] [--keep-tries] [--cold] [--wait] --out DIR\n"
     "       tarnsweep --run-point DIR/points/NNN [--keep-tries] [--wait]\n"
     "       tarnsweep --collect DIR [--wait]\n"
     "       tarnsweep --report DIR [--compare OTHER_DIR...] [--overlay [N:]FILE.csv]...\n"
@@ -128,7 +128,7 @@ struct Options {
   std::vector<std::string> set, compare, overlay;
   double re = 6.0e6, xtr = 0.0, xtu = 0.0, xtl = 0.0, ncrit = 0.0;
   bool xtr_given = false, xtu_given = false, xtl_given = false;
-  bool inviscid = false, plan_only = false, derotate = false;
+  bool inviscid = false, plan_only = false, derotate = false, cold = false;
   long max_points = kDefaultMostPoints;
   tarn::sweep::PointOptions point;
   int grid = 160;
@@ -176,6 +176,7 @@ Study study_of(const Options& o) {
   s.ncrit = finite_float(o.ncrit, "--ncrit");
   s.viscous = !o.inviscid;
   s.grid = o.grid;
+  s.cold = o.cold;
   for (const std::string& text : o.set) s.set.push_back(setting_of(text));
   for (const tarn::sweep::Point& p : tarn::sweep::points_of(s)) {
     tarn::RunAnswers a;
@@ -214,6 +215,9 @@ int main(int argc, char** argv) {
                  "--xtr, --xtu, --xtl are then trips (default none)");
   app.add_flag("--inviscid", o.inviscid, "Inviscid runs");
   app.add_flag("--derotate", o.derotate, "Level the aerofoil's chord line (else the file's axes are kept)");
+  app.add_flag("--cold", o.cold,
+               "Every stage runs the sweeps of its run files, each point as tarnprep and tarn give it "
+               "(by default a stage ends once the verdict's tests hold)");
   app.add_option("--grid", o.grid, "Grid lines round the aerofoil, even, 96 to 160 (default 160)");
   app.add_option("--set", o.set,
                  "A numerical parameter of tarnprep by name: NSC, NSF, XS, XM, GVISCC, NVISCC, "

@@ -25,12 +25,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-TryRecord run_try(const RunAnswers& a, int number, const Json& changes) {
+// A try run with the run files of `a`; a stage ends after its sweeps, or
+// once `stop_when` holds.
+TryRecord run_try(const RunAnswers& a, int number, const Json& changes, StageStop stop_when) {
   TryRecord t;
   t.number = number;
   t.changes = changes;
   auto start = Clock::now();
   auto state = std::make_unique<FlowState>();
+  state->run.STAGESTOP = stop_when;
   Stop stop;
   {
     ConsoleToFile console;
@@ -167,7 +170,7 @@ std::vector<TryRecord> first_pass_tries(const Json& j) {
 // `starts`; returns what ended them: kNone, or kNeighbour when a start from a
 // neighbour was wanted and none was left.
 NextTry run_tries(std::vector<TryRecord>& tries, Retries& retries, const TryFiles& of_try,
-                  const std::vector<Start>& starts) {
+                  const std::vector<Start>& starts, StageStop stop_when) {
   size_t next = 0;
   for (;;) {
     NextTry kind = next_try(retries, tries, tries.back().folder.empty() && fs::exists(retries.base.name + ".UNF"));
@@ -181,7 +184,7 @@ NextTry run_tries(std::vector<TryRecord>& tries, Retries& retries, const TryFile
     } else {
       a = retry_answers(retries, kind, tries.back(), changes);
     }
-    tries.push_back(run_try(a, static_cast<int>(tries.size()) + 1, changes));
+    tries.push_back(run_try(a, static_cast<int>(tries.size()) + 1, changes, stop_when));
   }
 }
 
@@ -208,13 +211,16 @@ struct PointRun {
 bool run_passes(PointRun& r, std::vector<TryRecord>& tries, double& seconds_before, std::string& pending) {
   TryFiles of_try{r.base.name, r.s.aerofoil};
   std::vector<Neighbour> neighbours;
+  // Every try of a study stops its stages once the verdict's tests hold; a
+  // cold study runs the sweeps of the run files, as tarn by hand does.
+  StageStop stop_when = r.s.cold ? nullptr : tests_hold;
   if (!fs::exists(kFirstPassFile)) {
     clear_point_folder(of_try);
     Retries retries{r.base, r.base};
     auto start = Clock::now();
-    tries.push_back(run_try(r.base, 1, Json::object()));
+    tries.push_back(run_try(r.base, 1, Json::object(), stop_when));
     if (!tries.back().judgement.geometry.empty()) return true;  // no numerics mend a section the mapping missed
-    if (run_tries(tries, retries, of_try, {}) == NextTry::kNone) return true;
+    if (run_tries(tries, retries, of_try, {}, stop_when) == NextTry::kNone) return true;
     neighbours = lower_neighbours(r.folder, r.p);
     if (neighbours.empty()) return true;
     put_away_last(tries, of_try);
@@ -231,7 +237,7 @@ bool run_passes(PointRun& r, std::vector<TryRecord>& tries, double& seconds_befo
   if (!pending.empty()) return false;
   clear_tries_after(tries.size(), of_try);
   Retries retries = rescue_retries(r.base);
-  run_tries(tries, retries, of_try, starts);
+  run_tries(tries, retries, of_try, starts, stop_when);
   return true;
 }
 

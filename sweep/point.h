@@ -47,6 +47,10 @@ struct Judgement {
 };
 
 Judgement judge(const FlowState& fs, const Stop& stop);
+// Whether the verdict's tests hold for the present stage of a viscous run so
+// far, and its lift has settled: the stop of a study point's stages, asked
+// after each sweep (never true for an inviscid run).
+bool tests_hold(const FlowState& fs);
 // The verdict of a point for the status of its try: a diverged try fails.
 std::string verdict_of(const std::string& try_status);
 

@@ -38,6 +38,10 @@ struct Study {
   bool viscous = true;
   int32_t grid = 160;                              // grid lines round the aerofoil on the fine mesh
   std::vector<std::pair<std::string, float>> set;  // numerical parameters changed by name
+  // Every stage of every try runs the sweeps its run files give, as tarnprep
+  // and tarn by hand run it; otherwise a stage ends once the verdict's tests
+  // hold.
+  bool cold = false;
 };
 
 // One condition of a study: an ordinary run in its own folder.

@@ -52,9 +52,10 @@ Json result(const TempDir& d, const std::string& point) {
   return Json::parse(read_file(d.file("study/points/" + point + "/result.json")));
 }
 
+// A cold study runs the sweeps of the run files, as tarn by hand does.
 TEST(Sweep, PolarMatchesSeparateSetUpAndSolverRunsToTheLastPrintedDigit) {
   TempDir d;
-  ProgramResult r = sweep(d, "NACA0012.DAT --mach 0.5 --alpha 0:2:1 --grid 96 --out study");
+  ProgramResult r = sweep(d, "NACA0012.DAT --mach 0.5 --alpha 0:2:1 --grid 96 --cold --out study");
   ASSERT_EQ(r.status, 0) << r.err;
   std::vector<Row> rows = csv_rows(d.file("study/polar.csv"));
   ASSERT_EQ(rows.size(), 3u);
@@ -151,11 +152,31 @@ TEST(Sweep, DivergingPointIsRetriedAndAnUnrescuablePointFailsWhileTheStudyGoesOn
   EXPECT_EQ(rows[1]["cl"], "");
 }
 
+// A study stops each stage of a viscous run once the verdict's tests hold
+// and the lift has settled: the coefficients are those of the full sweeps
+// (the cold study) to within the verdict's lift tolerance and a fifth of a
+// drag count, in a fraction of the fine sweeps.
+TEST(Sweep, StagesStopOnceTheVerdictHoldsWithTheCoefficientsOfTheFullSweeps) {
+  TempDir d;
+  const std::string study = "NACA0012.DAT --mach 0.5 --alpha 0,2 --out ";
+  ASSERT_EQ(sweep(d, study + "cold --cold").status, 0);
+  ASSERT_EQ(sweep(d, study + "study").status, 0);
+  std::vector<Row> cold = csv_rows(d.file("cold/polar.csv")), stopped = csv_rows(d.file("study/polar.csv"));
+  ASSERT_EQ(stopped.size(), 2u);
+  for (size_t k = 0; k < stopped.size(); ++k) {
+    EXPECT_EQ(stopped[k].at("verdict"), "converged");
+    EXPECT_NEAR(std::stof(stopped[k].at("cl")), std::stof(cold[k].at("cl")), 1.0e-3f);
+    EXPECT_NEAR(std::stof(stopped[k].at("cd")), std::stof(cold[k].at("cd")), 2.0e-5f);
+    Json point = result(d, "00" + std::to_string(k + 1));
+    EXPECT_LT(point["verdict"]["figures"]["sweeps"].get<int>(), 150) << "NSF is 200";
+  }
+}
+
 // At M 0.7 on 96 lines, 5 degrees diverges or stalls from the free stream
 // whatever the numerics, but starts from the flow at 4 degrees.
 TEST(Sweep, PointWhoseOwnTriesFailStartsFromItsConvergedNeighbourByAnOrdinaryRun) {
   TempDir d;
-  ProgramResult r = sweep(d, "NACA0012.DAT --mach 0.7 --alpha 4,5 --grid 96 --out study");
+  ProgramResult r = sweep(d, "NACA0012.DAT --mach 0.7 --alpha 4,5 --grid 96 --cold --out study");
   EXPECT_EQ(r.status, 0) << r.err;
   Json rescued = result(d, "002");
   ASSERT_EQ(rescued["verdict"]["status"], "converged");

@@ -5,8 +5,11 @@
 #          alpha 0 to 6 by 1: 154 points, shown as a table of verdicts
 #          (C converged, n not converged, F failed; the number of tries after it);
 #   speed  the wall time of a 10-point polar (NACA 0012, M 0.5, alpha 0 to 9,
-#          viscous, R 6E6, transition 0.05, 160 lines), by hyperfine.
-# Usage: tools/sweep-figures.sh [map|speed|all] [WORK_FOLDER]
+#          viscous, R 6E6, transition 0.05, 160 lines), by hyperfine;
+#   cold   the map again with --cold (every stage its full sweeps), and the
+#          largest differences in CL and CD between the points converged in
+#          both (run map first).
+# Usage: tools/sweep-figures.sh [map|speed|cold|all] [WORK_FOLDER]
 # The reference aerofoils are read from ../shared beside the checkout, or
 # from the folder TARN_SHARED_DIR names.
 set -euo pipefail
@@ -42,12 +45,23 @@ verdict_table() {
     }' "$1"
 }
 
-if [ "$what" = map ] || [ "$what" = all ]; then
+# The map's studies into WORK/PREFIX-NAME, with the options given.
+map_studies() {
+  local prefix="$1" case
+  shift
+  local options=("$@")
   for case in "NACA0012 6e6 0.05" "RAE2822 6.5e6 0.03"; do
     set -- $case
-    rm -rf "$work/map-$1"
+    rm -rf "$work/$prefix-$1"
     nice -n 19 "$sweep" "$shared/aerofoils/$1.DAT" --mach 0.3:0.8:0.05 --alpha 0:6:1 --re "$2" --xtr "$3" \
-      --jobs 2 --out "$work/map-$1" || true
+      --jobs 2 --out "$work/$prefix-$1" "${options[@]}" || true
+  done
+}
+
+if [ "$what" = map ] || [ "$what" = all ]; then
+  map_studies map
+  for case in "NACA0012 6e6 0.05" "RAE2822 6.5e6 0.03"; do
+    set -- $case
     echo "$1, R = $2, transition $3:"
     verdict_table "$work/map-$1/polar.csv"
     echo
@@ -59,6 +73,31 @@ if [ "$what" = map ] || [ "$what" = all ]; then
     printf '%s M %s alpha %s: %s\n' "${study%%/*}" \
       "$(grep -m1 '"mach"' "$f" | tr -dc '0-9.')" "$(grep -m1 '"alpha"' "$f" | tr -dc '0-9.-')" \
       "$(grep -A2 '"verdict": {' "$f" | grep '"reason"' | sed 's/^ *"reason": //')"
+  done
+fi
+
+if [ "$what" = cold ] || [ "$what" = all ]; then
+  map_studies cold --cold
+  for name in NACA0012 RAE2822; do
+    echo "$name: converged with and without --cold, largest differences:"
+    # The reason, the last column, may hold commas; the columns before it do not.
+    awk -F, '
+      FNR == 1 { for (i = 1; i <= NF; i++) col[$i] = i; next }
+      FNR == NR { cold_v[$1] = $col["verdict"]; cold_cl[$1] = $col["cl"]; cold_cd[$1] = $col["cd"]; next }
+      $col["verdict"] == "converged" { stop++ }
+      cold_v[$1] == "converged" { cold++ }
+      $col["verdict"] == "converged" && cold_v[$1] == "converged" {
+        both++
+        dcl = $col["cl"] - cold_cl[$1]; dcd = $col["cd"] - cold_cd[$1]
+        if (dcl < 0) dcl = -dcl
+        if (dcd < 0) dcd = -dcd
+        if (dcl > cl) { cl = dcl; at_cl = "M " $col["mach"] " alpha " $col["alpha_deg"] }
+        if (dcd > cd) { cd = dcd; at_cd = "M " $col["mach"] " alpha " $col["alpha_deg"] }
+      }
+      END {
+        printf "  converged: %d, with --cold %d, both %d\n", stop, cold, both
+        printf "  CL %.2e (%s), CD %.2e (%s)\n", cl, at_cl, cd, at_cd
+      }' "$work/cold-$name/polar.csv" "$work/map-$name/polar.csv"
   done
 fi
 

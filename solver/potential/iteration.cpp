@@ -1,5 +1,6 @@
 // Iteration control of a stage: relaxation-factor set-up, the sweep loop with
-// its history file, lift targeting, divergence stop and convergence test.
+// its history file, lift targeting, divergence stop, convergence test and
+// the stop a study may set.
 #include <cmath>
 #include <cstdlib>
 
@@ -100,6 +101,10 @@ void iteration_stage(FlowState& fs) {
     if (converged(fs)) break;
     p.DGHELD = p.F * p.DGHELD;
     if (p.F != 0.0f) p.DGHELD = p.DGHELD / (p.F * p.F);
+    if (run.STAGESTOP && run.STAGESTOP(fs)) {
+      ++n;  // the stage ends as a stage of n sweeps would
+      break;
+    }
   }
 
   run.ICL = std::abs(run.ICL);
