@@ -4,8 +4,9 @@
 # its child processes, by perf stat) of
 #   example  tarn on the bundled example (NACA 0012, M 0.75, 2 degrees, viscous);
 #   polar    tarnsweep's 10-point polar (NACA 0012, M 0.5, alpha 0 to 9,
-#            viscous, R 6E6, transition 0.05, 160 lines, 2 jobs).
-# Usage: tools/program-figures.sh OLD_BUILD [NEW_BUILD [ROUNDS [example|polar|all]]]
+#            viscous, R 6E6, transition 0.05, 160 lines, 2 jobs);
+#   study    the same at M 0.3, 0.5, 0.6 and 0.7: 40 points (not in all).
+# Usage: tools/program-figures.sh OLD_BUILD [NEW_BUILD [ROUNDS [example|polar|study|all]]]
 # OLD_BUILD is the build folder of the version compared against (the programs
 # tarn, tarnfoil and tarnsweep in it); NEW_BUILD defaults to this checkout's build.
 # The polar's aerofoil is read from ../shared beside the checkout, or from
@@ -60,6 +61,11 @@ polar_run() {
   timed "$work/polar.$1" "${!1}/tarnsweep" "$shared/aerofoils/NACA0012.DAT" --mach 0.5 --alpha 0:9:1 --jobs 2 \
     --out "$work/polar"
 }
+study_run() {
+  rm -rf "$work/study"
+  timed "$work/study.$1" "${!1}/tarnsweep" "$shared/aerofoils/NACA0012.DAT" --mach 0.3,0.5,0.6,0.7 --alpha 0:9:1 \
+    --jobs 2 --out "$work/study"
+}
 
 echo "old: $old"
 echo "new: $new"
@@ -71,4 +77,5 @@ if [ "$what" = example ] || [ "$what" = all ]; then
   compare example example_run
 fi
 if [ "$what" = polar ] || [ "$what" = all ]; then compare polar polar_run; fi
+if [ "$what" = study ]; then compare study study_run; fi
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
