@@ -29,7 +29,7 @@ verdict_table() {
     /^#/ { next }
     !header { for (i = 1; i <= NF; i++) col[$i] = i; header = 1; next }
     {
-      m = $col["mach"]; a = $col["alpha"]; v = $col["verdict"]
+      m = $col["mach"]; a = $col["alpha_deg"]; v = $col["verdict"]
       s = v == "converged" ? "C" : v == "not converged" ? "n" : v == "failed" ? "F" : "?"
       cell[m, a] = s $col["tries"]
       if (!(m in seen)) { seen[m] = 1; ms[++nm] = m }

@@ -1,6 +1,7 @@
 // How closely the mapped surface follows the aerofoil: the distance of each
 // mapped surface point from the contour, the contour drawn finely along its
 // own spline z(theta), x = (1 + cos theta)/2.
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 
@@ -13,13 +14,24 @@ namespace {
 
 constexpr int32_t kOutlineSteps = 4000;  // chords of the drawn contour; their sag is below 1E-6 chord
 
-// Distance of (px, pz) from the segment (ax, az)-(bx, bz).
-float segment_distance(float px, float pz, float ax, float az, float bx, float bz) {
+// Squared distance of (px, pz) from the segment (ax, az)-(bx, bz), and the
+// two components whose length it is.
+struct Offset {
+  float dx, dz, squared;
+};
+Offset segment_offset(float px, float pz, float ax, float az, float bx, float bz) {
   const float dx = bx - ax, dz = bz - az, length2 = dx * dx + dz * dz;
   float t = length2 > 0.0f ? ((px - ax) * dx + (pz - az) * dz) / length2 : 0.0f;
   t = std::fmin(std::fmax(t, 0.0f), 1.0f);
-  return std::hypot(px - ax - t * dx, pz - az - t * dz);
+  const float ox = px - ax - t * dx, oz = pz - az - t * dz;
+  return {ox, oz, ox * ox + oz * oz};
 }
+
+// The squared lengths pick the nearest chords cheaply; the distance itself is
+// the hypotenuse of those within rounding of the nearest (kNearSquared), so
+// that it is the smallest hypotenuse over all chords, as a search by
+// hypotenuse alone would find.
+constexpr float kNearSquared = 1.0e-4f;
 
 }  // namespace
 
@@ -34,11 +46,22 @@ void measure_outline(Mapping& map, int32_t nsg) {
   }
   spline_evaluate(1, kOutlineSteps + 1, th.v, z.v, nullptr, nullptr, 1, w.NC, w.TH.v, w.ZC.v, w.ZP.v, w.ZPP.v,
                   w.ZPPP.v);
+  static RVec<kOutlineSteps> squared;
   float largest = 0.0f;
   for (int32_t i = 1; i <= nsg + 1; ++i) {
+    const float px = map.XZ(i, 1), pz = map.XZ(i, 2);
+    float least = INFINITY;
+    for (int32_t j = 1; j <= kOutlineSteps; ++j) {
+      squared(j) = segment_offset(px, pz, x(j), z(j), x(j + 1), z(j + 1)).squared;
+      least = std::fmin(least, squared(j));
+    }
+    const float near = least * (1.0f + kNearSquared) + FLT_MIN;
     float nearest = INFINITY;
-    for (int32_t j = 1; j <= kOutlineSteps; ++j)
-      nearest = std::fmin(nearest, segment_distance(map.XZ(i, 1), map.XZ(i, 2), x(j), z(j), x(j + 1), z(j + 1)));
+    for (int32_t j = 1; j <= kOutlineSteps; ++j) {
+      if (!(squared(j) <= near)) continue;
+      const Offset o = segment_offset(px, pz, x(j), z(j), x(j + 1), z(j + 1));
+      nearest = std::fmin(nearest, std::hypot(o.dx, o.dz));
+    }
     largest = std::fmax(largest, nearest);
   }
   map.OUTLINE = largest;
