@@ -27,11 +27,17 @@ Offset segment_offset(float px, float pz, float ax, float az, float bx, float bz
   return {ox, oz, ox * ox + oz * oz};
 }
 
-// The squared lengths pick the nearest chords cheaply; the distance itself is
-// the hypotenuse of those within rounding of the nearest (kNearSquared), so
-// that it is the smallest hypotenuse over all chords, as a search by
-// hypotenuse alone would find.
+// Only chords that may hold the nearest point are measured: a chord lies
+// within its length of its first end, so a chord whose first end is further
+// than the nearest end of any chord plus the longest chord cannot be nearer
+// than that end. Among those, the squared lengths pick the nearest chords
+// cheaply; the distance itself is the hypotenuse of those within rounding of
+// the nearest, so that it is the smallest hypotenuse over all chords, as a
+// search by hypotenuse over every chord would find. kNearSquared is the
+// share of a squared length left for rounding.
 constexpr float kNearSquared = 1.0e-4f;
+
+float squared_length(float dx, float dz) { return dx * dx + dz * dz; }
 
 }  // namespace
 
@@ -46,14 +52,26 @@ void measure_outline(Mapping& map, int32_t nsg) {
   }
   spline_evaluate(1, kOutlineSteps + 1, th.v, z.v, nullptr, nullptr, 1, w.NC, w.TH.v, w.ZC.v, w.ZP.v, w.ZPP.v,
                   w.ZPPP.v);
-  static RVec<kOutlineSteps> squared;
+  float longest = 0.0f;
+  for (int32_t j = 1; j <= kOutlineSteps; ++j) {
+    const float length = std::sqrt(squared_length(x(j + 1) - x(j), z(j + 1) - z(j)));
+    if (length > longest) longest = length;
+  }
+  static RVec<kOutlineSteps + 1> to_end, squared;
   float largest = 0.0f;
   for (int32_t i = 1; i <= nsg + 1; ++i) {
     const float px = map.XZ(i, 1), pz = map.XZ(i, 2);
+    float end = INFINITY;  // squared distance of the nearest chord end
+    for (int32_t j = 1; j <= kOutlineSteps + 1; ++j) {
+      to_end(j) = squared_length(px - x(j), pz - z(j));
+      if (to_end(j) < end) end = to_end(j);
+    }
+    const float reach = std::sqrt(end) + longest;
+    const float within = reach * reach * (1.0f + kNearSquared) + FLT_MIN;
     float least = INFINITY;
     for (int32_t j = 1; j <= kOutlineSteps; ++j) {
-      squared(j) = segment_offset(px, pz, x(j), z(j), x(j + 1), z(j + 1)).squared;
-      least = std::fmin(least, squared(j));
+      squared(j) = to_end(j) <= within ? segment_offset(px, pz, x(j), z(j), x(j + 1), z(j + 1)).squared : NAN;
+      if (squared(j) < least) least = squared(j);
     }
     const float near = least * (1.0f + kNearSquared) + FLT_MIN;
     float nearest = INFINITY;
