@@ -337,6 +337,7 @@ struct Monitor {
   RVec<kMonitorHistory> CHANGE;  // transpiration-change measure of each update
   RVec<kMonitorHistory> CLV;     // lift coefficient of each update
   RVec<kMonitorHistory> CDVU;    // viscous drag coefficient 2 (THETA upper + THETA lower) at each update
+  RVec<kMonitorHistory> CDPU;    // pressure drag coefficient at each update
   RVec<kMonitorHistory> XTRU, XTRL;  // transition x on the upper and lower surface at each update
   RVec<kMonitorHistory> ALPU;    // incidence (degrees) at each update, before any lift-targeting step
   float XTR[2] = {0.0f, 0.0f};   // transition x of the last boundary-layer calculation
@@ -383,6 +384,7 @@ inline void monitor_update(FlowState& fs) {
   m.CHANGE(s) = fs.cpl.CHANGE;
   m.CLV(s) = fs.cpl.CLV;
   m.CDVU(s) = fs.cpl.CDV;
+  m.CDPU(s) = fs.res.CDP;
   m.XTRU(s) = m.XTR[0];
   m.XTRL(s) = m.XTR[1];
   m.ALPU(s) = fs.ALP;  // in degrees: updates run within the coupling cycle

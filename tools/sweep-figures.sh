@@ -6,9 +6,10 @@
 #          (C converged, n not converged, F failed; the number of tries after it);
 #   speed  the wall time of a 10-point polar (NACA 0012, M 0.5, alpha 0 to 9,
 #          viscous, R 6E6, transition 0.05, 160 lines), by hyperfine;
-#   cold   the map again with --cold (every stage its full sweeps), and the
+#   cold   the map again with --cold (every stage its full sweeps), the
 #          largest differences in CL and CD between the points converged in
-#          both (run map first).
+#          both, and the points that differ by more than 1E-3 in CL or 2E-5
+#          in CD (run map first).
 # Usage: tools/sweep-figures.sh [map|speed|cold|all] [WORK_FOLDER]
 # The reference aerofoils are read from ../shared beside the checkout, or
 # from the folder TARN_SHARED_DIR names.
@@ -93,10 +94,15 @@ if [ "$what" = cold ] || [ "$what" = all ]; then
         if (dcd < 0) dcd = -dcd
         if (dcl > cl) { cl = dcl; at_cl = "M " $col["mach"] " alpha " $col["alpha_deg"] }
         if (dcd > cd) { cd = dcd; at_cd = "M " $col["mach"] " alpha " $col["alpha_deg"] }
+        if (dcl > 1e-3 || dcd > 2e-5) {
+          beyond++
+          list = list sprintf("    M %s alpha %s: CL %.1e, CD %.1e\n", $col["mach"], $col["alpha_deg"], dcl, dcd)
+        }
       }
       END {
         printf "  converged: %d, with --cold %d, both %d\n", stop, cold, both
         printf "  CL %.2e (%s), CD %.2e (%s)\n", cl, at_cl, cd, at_cd
+        printf "  beyond 1E-3 in CL or 2E-5 in CD: %d\n%s", beyond, list
       }' "$work/cold-$name/polar.csv" "$work/map-$name/polar.csv"
   done
 fi
