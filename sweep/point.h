@@ -163,6 +163,8 @@ struct Neighbour {
 };
 // The neighbours of a point in the study folder holding it, nearest first;
 // none when the point folder is not in a study folder.
+// The incidence or lift a study sweeps, whichever the point is given.
+float swept_value(const Point& p);
 std::vector<Neighbour> lower_neighbours(const std::string& folder, const Point& p);
 // A start from a neighbour that converged on its own tries: its dump and
 // the incidence it reached.

@@ -22,9 +22,9 @@ constexpr float kNeighbourXs = 1.7f;
 constexpr float kNeighbourCoupling = 0.5f;
 static_assert(kNeighbourSweeps <= kMostSweepsFactor);
 
-float swept_value(const Point& p) { return p.lift_given ? p.cl : p.alpha; }
-
 }  // namespace
+
+float swept_value(const Point& p) { return p.lift_given ? p.cl : p.alpha; }
 
 std::vector<Neighbour> lower_neighbours(const std::string& folder, const Point& p) {
   fs::path point = fs::absolute(folder).lexically_normal();
