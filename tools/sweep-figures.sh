@@ -9,8 +9,12 @@
 #   cold   the map again with --cold (every stage its full sweeps), the
 #          largest differences in CL and CD between the points converged in
 #          both, and the points that differ by more than 1E-3 in CL or 2E-5
-#          in CD (run map first).
-# Usage: tools/sweep-figures.sh [map|speed|cold|all] [WORK_FOLDER]
+#          in CD (run map first);
+#   long   the map with --cold and three times the fine sweeps (NSF 600,
+#          and the retries' sweeps with it), compared with the cold map as
+#          above: how far the full sweeps themselves are from settled (run
+#          cold first).
+# Usage: tools/sweep-figures.sh [map|speed|cold|long|all] [WORK_FOLDER]
 # The reference aerofoils are read from ../shared beside the checkout, or
 # from the folder TARN_SHARED_DIR names.
 set -euo pipefail
@@ -77,19 +81,21 @@ if [ "$what" = map ] || [ "$what" = all ]; then
   done
 fi
 
-if [ "$what" = cold ] || [ "$what" = all ]; then
-  map_studies cold --cold
+# Compares two maps' studies: WORK/$1-NAME (the reference) and WORK/$2-NAME,
+# over the points converged in both; $3 and $4 name them.
+compare_maps() {
+  local reference="$1" other="$2" name
   for name in NACA0012 RAE2822; do
-    echo "$name: converged with and without --cold, largest differences:"
+    echo "$name: converged $4 and $3, largest differences:"
     # The reason, the last column, may hold commas; the columns before it do not.
     awk -F, '
       FNR == 1 { for (i = 1; i <= NF; i++) col[$i] = i; next }
-      FNR == NR { cold_v[$1] = $col["verdict"]; cold_cl[$1] = $col["cl"]; cold_cd[$1] = $col["cd"]; next }
-      $col["verdict"] == "converged" { stop++ }
-      cold_v[$1] == "converged" { cold++ }
-      $col["verdict"] == "converged" && cold_v[$1] == "converged" {
+      FNR == NR { ref_v[$1] = $col["verdict"]; ref_cl[$1] = $col["cl"]; ref_cd[$1] = $col["cd"]; next }
+      $col["verdict"] == "converged" { other++ }
+      ref_v[$1] == "converged" { ref++ }
+      $col["verdict"] == "converged" && ref_v[$1] == "converged" {
         both++
-        dcl = $col["cl"] - cold_cl[$1]; dcd = $col["cd"] - cold_cd[$1]
+        dcl = $col["cl"] - ref_cl[$1]; dcd = $col["cd"] - ref_cd[$1]
         if (dcl < 0) dcl = -dcl
         if (dcd < 0) dcd = -dcd
         if (dcl > cl) { cl = dcl; at_cl = "M " $col["mach"] " alpha " $col["alpha_deg"] }
@@ -100,11 +106,21 @@ if [ "$what" = cold ] || [ "$what" = all ]; then
         }
       }
       END {
-        printf "  converged: %d, with --cold %d, both %d\n", stop, cold, both
+        printf "  converged: %d, %d, both %d\n", other, ref, both
         printf "  CL %.2e (%s), CD %.2e (%s)\n", cl, at_cl, cd, at_cd
         printf "  beyond 1E-3 in CL or 2E-5 in CD: %d\n%s", beyond, list
-      }' "$work/cold-$name/polar.csv" "$work/map-$name/polar.csv"
+      }' "$work/$reference-$name/polar.csv" "$work/$other-$name/polar.csv"
   done
+}
+
+if [ "$what" = cold ] || [ "$what" = all ]; then
+  map_studies cold --cold
+  compare_maps cold map "with --cold" "as run"
+fi
+
+if [ "$what" = long ]; then
+  map_studies long --cold --set NSF=600
+  compare_maps long cold "with three times the fine sweeps" "with --cold"
 fi
 
 if [ "$what" = speed ] || [ "$what" = all ]; then
