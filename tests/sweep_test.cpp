@@ -276,7 +276,14 @@ struct Cycle {
   const char* because;  // part of the reason
   float ncrit = 0.0f;   // free transition when above 0
   float drift = NAN;    // lift targeting: the incidence moves by this (degrees) at each update
+  // A lift still creeping down to lift[k], by a share kCreepRelaxation of
+  // the way at each update, this far above it after the last of `updates`.
+  float creep = 0.0f;
+  int updates = 38;
 };
+
+// The coupling relaxation of the fine stage as tarnprep writes it.
+constexpr float kCreepRelaxation = 0.075f;
 
 void PrintTo(const Cycle& c, std::ostream* os) { *os << c.because; }
 
@@ -285,17 +292,18 @@ std::unique_ptr<FlowState> cycling_run(const Cycle& c) {
   fs->run.IVP = 4;
   fs->cpl.VTOL = 1.0e-3f;
   fs->cpl.NCRIT = c.ncrit;
+  fs->cpl.GVISC = kCreepRelaxation;
   Monitor& m = fs->mon;
   m.NSG = 160;
   for (int n = 1; n <= 200; ++n) {
     m.SWEEPS = n;
     m.RES(Monitor::slot(n)) = 1.0e-5f;
   }
-  for (int n = 1; n <= 38; ++n) {
+  for (int n = 1; n <= c.updates; ++n) {
     int s = Monitor::slot(n), k = n % 2;
     m.UPDATES = n;
     m.CHANGE(s) = c.change;
-    m.CLV(s) = c.lift[k];
+    m.CLV(s) = c.lift[k] + c.creep * std::pow(1.0f - kCreepRelaxation, static_cast<float>(n - c.updates));
     m.CDVU(s) = c.drag[k];
     m.XTRU(s) = c.transition[k];
     m.XTRL(s) = 0.05f;
@@ -311,7 +319,11 @@ class Verdict : public ::testing::TestWithParam<Cycle> {};
 
 // A limit cycle is never converged; a transition switching between two
 // stations while lift and drag stay put is. A lift-targeted run whose lift
-// holds while its incidence drifts is not converged.
+// holds while its incidence drifts is not converged, nor is a lift steady
+// over the last updates while still creeping to a limit beyond the lift
+// tolerance (as RAE 2822 at M 0.65, alpha 4, after its 200 fine sweeps:
+// 1.3E-3 above its limit, 1E-4 an update); the same creep 1E-4 from its
+// limit is converged.
 TEST_P(Verdict, OfAnAlternatingCouplingFollowsTheCoefficients) {
   const Cycle& c = GetParam();
   sweep::Judgement j = sweep::judge(*cycling_run(c), sweep::Stop());
@@ -323,8 +335,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cycles, Verdict,
     ::testing::Values(Cycle{{0.40f, 0.47f}, {0.009f, 0.009f}, {0.05f, 0.05f}, 1.0e-4f, "not converged", "lift swings"},
                       Cycle{{0.4400f, 0.4450f}, {0.009f, 0.009f}, {0.05f, 0.05f}, 1.0e-4f, "not converged", "lift swings"},
-                      Cycle{{0.4400f, 0.4401f}, {0.009f, 0.009f}, {0.05f, 0.05f}, 1.0e-4f, "converged", "below"},
-                      Cycle{{0.4400f, 0.4401f}, {0.00910f, 0.00915f}, {0.0338f, 0.0408f}, 5.0e-3f, "converged",
+                      Cycle{{0.44000f, 0.44003f}, {0.009f, 0.009f}, {0.05f, 0.05f}, 1.0e-4f, "converged", "below"},
+                      Cycle{{0.44000f, 0.44003f}, {0.00910f, 0.00915f}, {0.0338f, 0.0408f}, 5.0e-3f, "converged",
                             "only through the transition switching"},
                       Cycle{{0.4400f, 0.4401f}, {0.00910f, 0.00925f}, {0.0338f, 0.0408f}, 5.0e-3f, "not converged",
                             "viscous drag by 1.50E-04"},
@@ -332,12 +344,16 @@ INSTANTIATE_TEST_SUITE_P(
                             "lift swings"},
                       Cycle{{0.4400f, 0.4401f}, {0.009f, 0.009f}, {0.300f, 0.302f}, 1.0e-4f, "not converged",
                             "free transition moves by 2.0E-03", 9.0f},
-                      Cycle{{0.4400f, 0.4401f}, {0.009f, 0.009f}, {0.3000f, 0.3002f}, 1.0e-4f, "converged",
+                      Cycle{{0.44000f, 0.44003f}, {0.009f, 0.009f}, {0.3000f, 0.3002f}, 1.0e-4f, "converged",
                             "free transition settled", 9.0f},
                       Cycle{{0.4400f, 0.4401f}, {0.009f, 0.009f}, {0.05f, 0.05f}, 1.0e-4f, "not converged",
                             "incidence drifts by 1.6E-03 degrees", 0.0f, 4.0e-4f},
-                      Cycle{{0.4400f, 0.4401f}, {0.009f, 0.009f}, {0.05f, 0.05f}, 1.0e-4f, "converged",
-                            "incidence steady to 0.0E+00", 0.0f, 0.0f}));
+                      Cycle{{0.44000f, 0.44003f}, {0.009f, 0.009f}, {0.05f, 0.05f}, 1.0e-4f, "converged",
+                            "incidence steady to 0.0E+00", 0.0f, 0.0f},
+                      Cycle{{0.8673f, 0.8673f}, {0.0099f, 0.0099f}, {0.03f, 0.03f}, 7.0e-4f, "not converged",
+                            "lift still creeping", 0.0f, NAN, 1.3e-3f},
+                      Cycle{{0.8673f, 0.8673f}, {0.0099f, 0.0099f}, {0.03f, 0.03f}, 7.0e-4f, "converged",
+                            "lift within", 0.0f, NAN, 1.0e-4f}));
 
 struct Refusal {
   const char* args;

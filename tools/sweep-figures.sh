@@ -9,11 +9,11 @@
 #   cold   the map again with --cold (every stage its full sweeps), the
 #          largest differences in CL and CD between the points converged in
 #          both, and the points that differ by more than 1E-3 in CL or 2E-5
-#          in CD (run map first);
+#          in CD = CDV + CD2 or either part (run map first);
 #   long   the map with --cold and three times the fine sweeps (NSF 600,
-#          and the retries' sweeps with it), compared with the cold map as
-#          above: how far the full sweeps themselves are from settled (run
-#          cold first).
+#          and the retries' sweeps with it), compared as above with the cold
+#          map and with the map as run: how far the points called converged
+#          are from settled (run map and cold first).
 # Usage: tools/sweep-figures.sh [map|speed|cold|long|all] [WORK_FOLDER]
 # The reference aerofoils are read from ../shared beside the checkout, or
 # from the folder TARN_SHARED_DIR names.
@@ -90,19 +90,26 @@ compare_maps() {
     # The reason, the last column, may hold commas; the columns before it do not.
     awk -F, '
       FNR == 1 { for (i = 1; i <= NF; i++) col[$i] = i; next }
-      FNR == NR { ref_v[$1] = $col["verdict"]; ref_cl[$1] = $col["cl"]; ref_cd[$1] = $col["cd"]; next }
+      FNR == NR {
+        ref_v[$1] = $col["verdict"]; ref_cl[$1] = $col["cl"]
+        ref_cd[$1] = $col["cd"]; ref_cdv[$1] = $col["cdv"]; ref_cd2[$1] = $col["cd2"]
+        next
+      }
+      function off(a, b) { return a > b ? a - b : b - a }
       $col["verdict"] == "converged" { other++ }
       ref_v[$1] == "converged" { ref++ }
       $col["verdict"] == "converged" && ref_v[$1] == "converged" {
         both++
-        dcl = $col["cl"] - ref_cl[$1]; dcd = $col["cd"] - ref_cd[$1]
-        if (dcl < 0) dcl = -dcl
-        if (dcd < 0) dcd = -dcd
+        # The drag and either of its parts, the viscous and the wave drag.
+        dcl = off($col["cl"], ref_cl[$1]); dcd = off($col["cd"], ref_cd[$1])
+        if (off($col["cdv"], ref_cdv[$1]) > dcd) dcd = off($col["cdv"], ref_cdv[$1])
+        if (off($col["cd2"], ref_cd2[$1]) > dcd) dcd = off($col["cd2"], ref_cd2[$1])
         if (dcl > cl) { cl = dcl; at_cl = "M " $col["mach"] " alpha " $col["alpha_deg"] }
         if (dcd > cd) { cd = dcd; at_cd = "M " $col["mach"] " alpha " $col["alpha_deg"] }
         if (dcl > 1e-3 || dcd > 2e-5) {
           beyond++
-          list = list sprintf("    M %s alpha %s: CL %.1e, CD %.1e\n", $col["mach"], $col["alpha_deg"], dcl, dcd)
+          list = list sprintf("    M %s alpha %s: CL %.1e, CD %.1e (%s tries)\n", $col["mach"], $col["alpha_deg"], dcl, dcd,
+                              $col["tries"])
         }
       }
       END {
@@ -121,6 +128,7 @@ fi
 if [ "$what" = long ]; then
   map_studies long --cold --set NSF=600
   compare_maps long cold "with three times the fine sweeps" "with --cold"
+  compare_maps long map "with three times the fine sweeps" "as run"
 fi
 
 if [ "$what" = speed ] || [ "$what" = all ]; then
