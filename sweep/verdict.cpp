@@ -57,6 +57,17 @@ constexpr float kIncidenceTolerance = 5.0e-4f;
 // shock's, to kShockDragToGo: the wave drag estimated from the shock moves
 // five to ten times as much as the pressure drag while the shock settles.
 constexpr float kLiftToGo = 5.0e-4f;
+// The lift jitters by a few 1E-5 from one update to the next about a limit
+// it keeps (NACA 0012 at M 0.5, alpha 8: within 3E-5 of 1.03290 over 400
+// updates), which its change per update over the coupling relaxation takes
+// for up to 5.5E-4 still to go. Its change is taken over two updates and
+// halved: a creep keeps its rate, the jitter loses a third of its size or
+// more. Checked on the cold map against ten times the fine sweeps: no point
+// passes that lies beyond 1E-3 in lift or 2E-5 in viscous drag, and eight
+// more pass. The drags keep the change per update: over two, the jitter of
+// transonic points, whose drag is still drifting, passed at M 0.75 and 0.8
+// with the drag 2.5E-5 and 4.4E-5 off.
+constexpr int kLiftSpan = 2;
 constexpr float kDragToGo = 1.0e-5f;
 constexpr float kShockDragToGo = 2.0e-6f;
 // Lift targeting holds the lift and moves the incidence, which the drag
@@ -207,13 +218,16 @@ struct Tests {
 // by the factor estimates the rest of the way. The largest change between
 // the last updates is taken, not the change over them: at the turning point
 // of an overshoot the lift holds steady over a few updates while still a
-// few thousandths from its limit.
-float to_go(const RVec<kMonitorHistory>& history, int32_t updates, float relaxation) {
-  std::vector<float> v = latest(history, updates, kLiftUpdates);
-  if (v.size() < static_cast<size_t>(kLiftUpdates)) return NAN;
+// few thousandths from its limit. The change may be taken over a `span` of
+// updates and divided by it, which keeps a creep's change per update and
+// shrinks a jitter's (kLiftSpan).
+float to_go(const RVec<kMonitorHistory>& history, int32_t updates, float relaxation, int span = 1) {
+  const int count = kLiftUpdates - 1 + span;
+  std::vector<float> v = latest(history, updates, count);
+  if (v.size() < static_cast<size_t>(count)) return NAN;
   float largest = 0.0f;
-  for (size_t k = 1; k < v.size(); ++k) largest = std::fmax(largest, std::fabs(v[k] - v[k - 1]));
-  return largest / relaxation;
+  for (size_t k = span; k < v.size(); ++k) largest = std::fmax(largest, std::fabs(v[k] - v[k - span]));
+  return largest / (relaxation * static_cast<float>(span));
 }
 
 // Whether the flow of the last results is supersonic anywhere on the surface.
@@ -356,15 +370,17 @@ void test_free_transition(const FlowState& fs, Tests& t) {
 
 // One quantity of a viscous run settled: the way its last changes leave to
 // go below `tolerance`; `key`_to_go and its tolerance go with the verdict.
+// One still on its way is `creeping`: more sweeps settle it, unless the
+// transition switches station, whose jumps no numerics settle.
 void test_to_go(Tests& t, const std::string& key, const std::string& what, float go, float tolerance,
-                const std::string& unit) {
+                const std::string& unit, bool creeping) {
   t.j.figures[key + "_to_go"] = number(go);
   t.j.figures[key + "_to_go_tolerance"] = number(tolerance);
   if (below(go, tolerance, t.j.distance)) {
     t.add(true, what + " within " + sci(go) + unit + " of its limit");
     return;
   }
-  t.drifting = true;
+  t.drifting = t.drifting || creeping;
   t.add(false, std::isfinite(go) ? what + " still creeping, " + sci(go) + unit + " from its limit (not within " +
                                        sci(tolerance) + ")"
                                  : "too few updates to judge how far the " + what + " has to go");
@@ -379,10 +395,11 @@ void test_to_go(Tests& t, const std::string& key, const std::string& what, float
 void test_settled_to_go(const FlowState& fs, Tests& t) {
   const Monitor& m = fs.mon;
   float g = fs.cpl.GVISC;
-  test_to_go(t, "lift", "lift", to_go(m.CLV, m.UPDATES, g), kLiftToGo, "");
-  if (!transition_switches(m)) test_to_go(t, "drag", "viscous drag", to_go(m.CDVU, m.UPDATES, g), kDragToGo, "");
+  bool switches = transition_switches(m);
+  test_to_go(t, "lift", "lift", to_go(m.CLV, m.UPDATES, g, kLiftSpan), kLiftToGo, "", !switches);
+  if (!switches) test_to_go(t, "drag", "viscous drag", to_go(m.CDVU, m.UPDATES, g), kDragToGo, "", true);
   if (std::abs(fs.run.ICL) == 1)
-    test_to_go(t, "incidence", "incidence", to_go(m.ALPU, m.UPDATES, g), kIncidenceToGo, " degrees");
+    test_to_go(t, "incidence", "incidence", to_go(m.ALPU, m.UPDATES, g), kIncidenceToGo, " degrees", true);
 }
 
 // A moving transition point is told with the verdict, whichever it is. A
