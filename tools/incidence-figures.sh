@@ -15,8 +15,8 @@ cmake --build "$top/build" -j2 --target tarn tarnsweep > /dev/null
 rm -rf "$work/default" "$work/long"
 mkdir -p "$work"
 study=("$shared/aerofoils/RAE2822.DAT" --mach 0.5,0.6,0.7,0.73 --cl 0.1:0.8:0.1 --re 6.5e6 --xtr 0.03 --jobs 2)
-"$top/build/tarnsweep" "${study[@]}" --out "$work/default" > /dev/null 2>&1
-"$top/build/tarnsweep" "${study[@]}" --set NSF=1000 --out "$work/long" > /dev/null 2>&1
+"$top/build/tarnsweep" "${study[@]}" --out "$work/default" > /dev/null 2>&1 || true
+"$top/build/tarnsweep" "${study[@]}" --set NSF=1000 --out "$work/long" > /dev/null 2>&1 || true
 
 # point mach alpha cdp verdict tries, one line a point, with the incidence swing
 # (the columns by their names; the reason, last, may hold commas).
