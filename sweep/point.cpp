@@ -211,9 +211,10 @@ struct PointRun {
 bool run_passes(PointRun& r, std::vector<TryRecord>& tries, double& seconds_before, std::string& pending) {
   TryFiles of_try{r.base.name, r.s.aerofoil};
   std::vector<Neighbour> neighbours;
-  // Every try of a study stops its stages once the verdict's tests hold; a
-  // cold study runs the sweeps of the run files, as tarn by hand does.
-  StageStop stop_when = r.s.cold ? nullptr : tests_hold;
+  // Every try of a study stops its stages once the verdict's tests hold, and
+  // ends when its coupling cycles; a cold study runs the sweeps of the run
+  // files, as tarn by hand does.
+  StageStop stop_when = r.s.cold ? nullptr : study_stop;
   if (!fs::exists(kFirstPassFile)) {
     clear_point_folder(of_try);
     Retries retries{r.base, r.base};

@@ -51,6 +51,10 @@ Judgement judge(const FlowState& fs, const Stop& stop);
 // far, and its lift has settled: the stop of a study point's stages, asked
 // after each sweep (never true for an inviscid run).
 bool tests_hold(const FlowState& fs);
+// The stop of a study point's stages (retry.cpp): tests_hold, and a try
+// whose coupling cycles (its change large and not falling over the last
+// updates) is ended as a divergence ends it, with a RunStop, for the next try.
+bool study_stop(const FlowState& fs);
 // The verdict of a point for the status of its try: a diverged try fails.
 std::string verdict_of(const std::string& try_status);
 

@@ -5,10 +5,13 @@
 // numerics and a longer fine stage, unless, itself a continuation, it came
 // too little nearer convergence. Otherwise a new run follows with safer
 // numerics; when those are spent, a start from a converged neighbour
-// (rescue.cpp).
+// (rescue.cpp). A try whose coupling cycles is ended as it runs.
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 
 #include "point.h"
+#include "run_stop.h"
 
 namespace tarn::sweep {
 
@@ -38,6 +41,31 @@ static_assert(kContinuedSweeps <= kMostSweepsFactor);
 // A continuation is continued again only when it brought the run at least
 // this much nearer convergence (its distance this share of the one before).
 constexpr float kProgress = 0.5f;
+
+// A coupling that cycles: every transpiration change of the last
+// kCyclingUpdates updates of the stage at least kCyclingChange (the
+// transpiration moving by its own size between updates, where the
+// tolerance is some 1E-3) and the later half of them no smaller than the
+// earlier, taken by the mean of their logarithms. Such a coupling flips the
+// layer between separated states from one update to the next; more sweeps of
+// the same numerics do not settle it, and a continuation from its field
+// cycles at once (robustness map of tools/sweep-figures.sh and the 40-point
+// study of tools/program-figures.sh: no try that met this, or whose
+// continuation did, led to convergence; the tries that did converge stayed
+// below half this change).
+constexpr float kCyclingChange = 0.6f;
+constexpr int32_t kCyclingUpdates = 30;
+
+bool coupling_cycles(const Monitor& m) {
+  if (m.UPDATES < kCyclingUpdates) return false;
+  float earlier = 0.0f, later = 0.0f;
+  for (int32_t k = 0; k < kCyclingUpdates; ++k) {
+    float change = m.CHANGE(Monitor::slot(m.UPDATES - k));
+    if (!(change >= kCyclingChange)) return false;
+    (k < kCyclingUpdates / 2 ? later : earlier) += std::log(change);
+  }
+  return later >= earlier;
+}
 
 // A new run with the safer numerics `r`.
 RunAnswers safer_run(const RunAnswers& base, const Safer& r, Json& changes) {
@@ -86,6 +114,17 @@ NextTry next_try(const Retries& r, const std::vector<TryRecord>& tries, bool dum
   if (continued && !stalled) return NextTry::kContinue;
   if (r.rung < std::size(kSafer)) return NextTry::kSafer;
   return NextTry::kNeighbour;
+}
+
+bool study_stop(const FlowState& fs) {
+  if (fs.run.IVP != 0 && coupling_cycles(fs.mon)) {
+    char words[160];
+    std::snprintf(words, sizeof words,
+                  "the coupling cycles: its change stayed at %.1E or more over the last %d updates without falling",
+                  static_cast<double>(kCyclingChange), static_cast<int>(kCyclingUpdates));
+    throw RunStop(words, kExitFailure);
+  }
+  return tests_hold(fs);
 }
 
 Retries rescue_retries(const RunAnswers& base) { return {base, base, std::size(kSafer)}; }

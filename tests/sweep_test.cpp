@@ -20,6 +20,7 @@
 #include "prep_answers.h"
 #include "run/run.h"
 #include "run_files.h"
+#include "run_stop.h"
 #include "support.h"
 
 extern char** environ;
@@ -354,6 +355,36 @@ INSTANTIATE_TEST_SUITE_P(
                             "lift still creeping", 0.0f, NAN, 1.3e-3f},
                       Cycle{{0.8673f, 0.8673f}, {0.0099f, 0.0099f}, {0.03f, 0.03f}, 7.0e-4f, "converged",
                             "lift within", 0.0f, NAN, 1.0e-4f}));
+
+// A study ends a try whose coupling change stays large over the last 30
+// updates (as a divergence ends it); one still falling, or with an update in
+// the window nearer settled, runs on.
+struct Changes {
+  const char* name;
+  float first, factor;  // the change at the first update, and its factor at each
+  int low;              // an update, counted back from the last, with a small change (0 none)
+  bool ends;
+};
+
+class CouplingCycles : public ::testing::TestWithParam<Changes> {};
+
+TEST_P(CouplingCycles, EndTheTryWhenTheChangeStaysLarge) {
+  const Changes& c = GetParam();
+  std::unique_ptr<FlowState> fs = cycling_run(Cycle{{0.8f, 0.9f}, {0.02f, 0.02f}, {0.05f, 0.05f}, 0.0f, "", ""});
+  Monitor& m = fs->mon;
+  for (int n = 1; n <= m.UPDATES; ++n) m.CHANGE(Monitor::slot(n)) = c.first * std::pow(c.factor, n - 1.0f);
+  if (c.low > 0) m.CHANGE(Monitor::slot(m.UPDATES - c.low + 1)) = 0.1f;
+  if (c.ends)
+    EXPECT_THROW(sweep::study_stop(*fs), RunStop);
+  else
+    EXPECT_NO_THROW(sweep::study_stop(*fs));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sweep, CouplingCycles,
+                         ::testing::Values(Changes{"Steady", 0.8f, 1.0f, 0, true}, Changes{"Falling", 1.5f, 0.97f, 0, false},
+                                           Changes{"Small", 0.5f, 1.0f, 0, false}, Changes{"OnceSmall", 0.8f, 1.0f, 30, false},
+                                           Changes{"SmallBefore", 0.8f, 1.0f, 31, true}),
+                         [](const ::testing::TestParamInfo<Changes>& i) { return std::string(i.param.name); });
 
 struct Refusal {
   const char* args;
