@@ -271,6 +271,12 @@ struct Coupling {
   float ALPOLD = 0.0f;  // incidence before the last lift-targeting step
   float THETAEND[2] = {0.0f, 0.0f};
   int32_t NMAX = 0;     // larger of the two station counts
+  // Adaptive relaxation, asked by a study for its own runs (neither dumped
+  // nor read from the run data): each update's factor follows the last two
+  // transpiration residuals, never below GVISC.
+  int32_t IADAPT = 0;     // 1: adaptive factor; 0: GVISC at every update
+  float OMEGA = 0.0f;     // factor of the last update of the stage (0 before its first)
+  RVec<kMaxRound> RLAST;  // residual of the last update: new TAW1 less the relaxed one
   // Wake thicknesses of the two sides. Within a wake update WDS holds the
   // displacement thickness; after it, the relaxed curvature jumps that the
   // results add to the wake speeds (DQW1, DQW2 below), so that the dump and

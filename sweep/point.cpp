@@ -34,6 +34,9 @@ TryRecord run_try(const RunAnswers& a, int number, const Json& changes, StageSto
   auto start = Clock::now();
   auto state = std::make_unique<FlowState>();
   state->run.STAGESTOP = stop_when;
+  // A study's own stop goes with an adaptive coupling relaxation; a cold
+  // study runs as tarn by hand does.
+  state->cpl.IADAPT = stop_when ? 1 : 0;
   Stop stop;
   {
     ConsoleToFile console;

@@ -13,8 +13,11 @@
 #   long   the map with --cold and three times the fine sweeps (NSF 600,
 #          and the retries' sweeps with it), compared as above with the cold
 #          map and with the map as run: how far the points called converged
-#          are from settled (run map and cold first).
-# Usage: tools/sweep-figures.sh [map|speed|cold|long|all] [WORK_FOLDER]
+#          are from settled (run map and cold first);
+#   compare  the comparisons of cold and long alone, of the map in WORK with
+#          the cold-* and long-* maps already there (say, another build's,
+#          copied in).
+# Usage: tools/sweep-figures.sh [map|speed|cold|long|compare|all] [WORK_FOLDER]
 # The reference aerofoils are read from ../shared beside the checkout, or
 # from the folder TARN_SHARED_DIR names.
 set -euo pipefail
@@ -128,6 +131,11 @@ fi
 if [ "$what" = long ]; then
   map_studies long --cold --set NSF=600
   compare_maps long cold "with three times the fine sweeps" "with --cold"
+  compare_maps long map "with three times the fine sweeps" "as run"
+fi
+
+if [ "$what" = compare ]; then
+  compare_maps cold map "with --cold" "as run"
   compare_maps long map "with three times the fine sweeps" "as run"
 fi
 
