@@ -158,11 +158,15 @@ TEST(Sweep, DivergingPointIsRetriedAndAnUnrescuablePointFailsWhileTheStudyGoesOn
 // sweeps (the cold study) to within the verdict's lift tolerance and a fifth
 // of a drag count. Subsonic points stop well short of the fine sweeps; at
 // M 0.8 a point continued from its own first try stops only once the shock's
-// drag has settled (stopped on the lift alone, its drag was 7E-5 off).
+// drag has settled (stopped on the lift alone, its drag was 7E-5 off). At
+// M 0.5, 7 degrees the lift creeps to its limit by a few per cent an update
+// under the fixed coupling relaxation, and the cold study continues the
+// point; the study's adaptive relaxation brings it there in its first try.
 struct StopCase {
   const char* name;
   const char* points;
   int most_sweeps;  // of the reported stage, at every point
+  int most_tries;
 };
 
 class StagesStop : public ::testing::TestWithParam<StopCase> {};
@@ -181,12 +185,14 @@ TEST_P(StagesStop, OnceTheVerdictHoldsWithTheCoefficientsOfTheFullSweeps) {
     EXPECT_NEAR(std::stof(stopped[k].at("cd")), std::stof(cold[k].at("cd")), 2.0e-5f);
     Json point = result(d, "00" + std::to_string(k + 1));
     EXPECT_LE(point["verdict"]["figures"]["sweeps"].get<int>(), GetParam().most_sweeps);
+    EXPECT_LE(std::stoi(stopped[k].at("tries")), GetParam().most_tries);
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Sweep, StagesStop,
-                         ::testing::Values(StopCase{"Subsonic", "--mach 0.5 --alpha 0,2", 150},  // NSF is 200
-                                           StopCase{"ShockContinued", "--mach 0.8 --alpha 1", 400}),
+                         ::testing::Values(StopCase{"Subsonic", "--mach 0.5 --alpha 0,2", 150, 1},  // NSF is 200
+                                           StopCase{"ShockContinued", "--mach 0.8 --alpha 1", 400, 2},
+                                           StopCase{"LiftCreeping", "--mach 0.5 --alpha 7", 200, 1}),
                          [](const ::testing::TestParamInfo<StopCase>& i) { return std::string(i.param.name); });
 
 // At M 0.7 on 96 lines, 5 degrees diverges or stalls from the free stream
