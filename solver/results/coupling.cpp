@@ -230,15 +230,18 @@ float transpiration_change(const FlowState& fs, const Transpiration& t) {
   return largest;
 }
 
-// Whether an adaptive update may take more than GVISC: the coupling is past
-// its first transient (change below kSettlingChange) and its change is not
-// growing, and no supersonic region reaches aft of kLeadingPocket. Early
-// large steps, or steps while a shock stands on the chord, send transonic
-// runs to another shock position or another branch of the solution (NACA
-// 0012 at M 0.6, alpha 6: CDV 0.0110 instead of 0.0116), and a kicked shock
-// drifts back more slowly than the verdict's estimates can see; a pocket at
-// the leading edge keeps its place.
+// Whether an adaptive update may take more than GVISC: the incidence is
+// given, the coupling is past its first transient (change below
+// kSettlingChange) and its change is not growing, and no supersonic region
+// reaches aft of kLeadingPocket. Early large steps, or steps while a shock
+// stands on the chord, send transonic runs to another shock position or
+// another branch of the solution (NACA 0012 at M 0.6, alpha 6: CDV 0.0110
+// instead of 0.0116), and a kicked shock drifts back more slowly than the
+// verdict's estimates can see; a pocket at the leading edge keeps its place.
+// Lift targeting moves the incidence at its own rate behind the lift, and a
+// faster lift left it 1.5E-3 degrees from its limit when judged settled.
 bool may_accelerate(const FlowState& fs, float last_change) {
+  if (std::abs(fs.run.ICL) == 1) return false;
   if (!(fs.cpl.CHANGE < kSettlingChange && fs.cpl.CHANGE <= last_change)) return false;
   for (int i = 1; i <= fs.grid.NSG + 1; ++i)
     if (fs.res.EMLS(i) >= 1.0f && fs.res.X(i) > kLeadingPocket) return false;
