@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -391,6 +392,52 @@ INSTANTIATE_TEST_SUITE_P(Sweep, CouplingCycles,
                                            Changes{"Small", 0.5f, 1.0f, 0, false}, Changes{"OnceSmall", 0.8f, 1.0f, 30, false},
                                            Changes{"SmallBefore", 0.8f, 1.0f, 31, true}),
                          [](const ::testing::TestParamInfo<Changes>& i) { return std::string(i.param.name); });
+
+// After a stalled continuation the next safer numerics follow only when the
+// last new run (with its continuations) came at least twice as near
+// convergence as every try before it; otherwise the neighbours are asked.
+// Tries are written as their kind and distance: C the point's own run, S a
+// safer run, c a continuation, a distance of 0 a try without results.
+struct Ladder {
+  const char* name;
+  const char* tries;  // e.g. "C1.7 c5.4 S5.5 c5.5"
+  size_t rung;        // safer numerics used so far
+  sweep::NextTry next;
+};
+
+class RetryLadder : public ::testing::TestWithParam<Ladder> {};
+
+TEST_P(RetryLadder, GoesOnToSaferNumericsOnlyWhileTheyComeNearer) {
+  const Ladder& l = GetParam();
+  std::vector<sweep::TryRecord> tries;
+  std::istringstream in(l.tries);
+  std::string word;
+  while (in >> word) {
+    sweep::TryRecord t;
+    t.number = static_cast<int>(tries.size()) + 1;
+    t.changes = word[0] == 'c'   ? sweep::Json{{"continue_from_try", t.number - 1}}
+                : word[0] == 'S' ? sweep::Json{{"XS", 1.7}}
+                                 : sweep::Json::object();
+    float d = std::stof(word.substr(1));
+    t.judgement.status = d > 0.0f ? "not converged" : "diverged";
+    t.judgement.has_results = d > 0.0f;
+    t.judgement.distance = d > 0.0f ? d : INFINITY;
+    tries.push_back(t);
+  }
+  sweep::Retries r;
+  r.rung = l.rung;
+  EXPECT_EQ(sweep::next_try(r, tries, true), l.next);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sweep, RetryLadder,
+    ::testing::Values(Ladder{"SaferRunNoNearer", "C1.68 c5.44 S5.48 c5.50", 1, sweep::NextTry::kNeighbour},
+                      Ladder{"SaferRunNearer", "C4.0 c3.5 S1.9 c1.5", 1, sweep::NextTry::kSafer},
+                      Ladder{"NoResultsBefore", "C0 S10.6 c3.6 c5.9", 1, sweep::NextTry::kSafer},
+                      Ladder{"NearestOfAllBefore", "C0 S10.6 c3.6 c5.9 S25.5 c9.6 c4.1 c5.0", 2,
+                             sweep::NextTry::kNeighbour},
+                      Ladder{"NoResultsYet", "C0 S0", 1, sweep::NextTry::kSafer}),
+    [](const ::testing::TestParamInfo<Ladder>& i) { return std::string(i.param.name); });
 
 struct Refusal {
   const char* args;
