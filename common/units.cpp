@@ -102,6 +102,10 @@ void Units::open(int unit, const std::string& name, OpenStatus status, Form form
   errno = 0;
   std::FILE* temporary = u->staged ? create_temporary(u->replaced, u->path) : nullptr;
   if (temporary) std::fclose(temporary);
+  // The temporary was created empty: it is opened as it stands, not
+  // truncated, for the file system takes a truncation for a file being
+  // rewritten in place and writes it out to disk when it is closed.
+  if (temporary) mode = std::ios::binary | std::ios::in | std::ios::out;
   auto f = u->staged && !temporary ? std::make_unique<std::fstream>() : std::make_unique<std::fstream>(u->path, mode);
   if (!f->is_open()) {
     std::string what = u->staged ? "the temporary file '" + u->path + "' for '" + name + "'" : "file '" + name + "'";

@@ -181,19 +181,28 @@ std::string csv_quoted(const std::string& text) {
   return q + "\"";
 }
 
+// The %.*g of printf and strtof, by to_chars and from_chars, which give the
+// same characters and value at a fraction of the cost: a try's surface and
+// wake tables alone hold some 1500 numbers.
 std::string decimal(float v) {
   if (!std::isfinite(v)) return std::string();
   char buf[32];
+  char* end = buf;
   for (int digits = std::max(kFewestDigits, shortest_digits(v)); digits <= kMostDigits; ++digits) {
-    std::snprintf(buf, sizeof buf, "%.*g", digits, static_cast<double>(v));
-    if (std::strtof(buf, nullptr) == v) break;
+    end = std::to_chars(buf, buf + sizeof buf, static_cast<double>(v), std::chars_format::general, digits).ptr;
+    float back = 0.0f;
+    std::from_chars(buf, end, back);
+    if (back == v) break;
   }
-  return buf;
+  return std::string(buf, end);
 }
 
 Json number(float v) {
   if (!std::isfinite(v)) return nullptr;
-  return std::strtod(decimal(v).c_str(), nullptr);
+  std::string d = decimal(v);
+  double x = 0.0;
+  std::from_chars(d.data(), d.data() + d.size(), x);
+  return x;
 }
 
 std::string clock_text(double seconds) {
