@@ -4,6 +4,7 @@
 // process that finds the folder in use.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -65,7 +66,12 @@ FolderLock::FolderLock(const std::string& dir, const std::string& file, const st
   }
   std::string text = "process " + std::to_string(getpid()) + " on " + host_name() + " since " + now_text() + " (" +
                      holder + ")\n";
-  if (ftruncate(fd_, 0) != 0 || pwrite(fd_, text.data(), text.size(), 0) < 0) {
+  // An empty lock file, as a new one is, is not truncated: the file system
+  // takes a truncation for a file rewritten in place and writes it out to
+  // disk when it is closed.
+  struct stat st {};
+  bool empty = fstat(fd_, &st) == 0 && st.st_size == 0;
+  if ((!empty && ftruncate(fd_, 0) != 0) || pwrite(fd_, text.data(), text.size(), 0) < 0) {
     // Who holds the lock is only for messages; the lock holds without it.
   }
 }
