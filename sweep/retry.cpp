@@ -5,8 +5,8 @@
 // numerics and a longer fine stage, unless, itself a continuation, it came
 // too little nearer convergence. Otherwise a new run follows with safer
 // numerics, while each brings the point nearer; when those are spent, or
-// one brought it no nearer, a start from a converged neighbour
-// (rescue.cpp). A try whose coupling cycles is ended as it runs.
+// one brought it no nearer, starts from converged neighbours (rescue.cpp),
+// on the same terms. A try whose coupling cycles is ended as it runs.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -43,7 +43,10 @@ static_assert(kContinuedSweeps <= kMostSweepsFactor);
 // this much nearer convergence (its distance this share of the one before).
 // The next safer numerics follow the last only on the same terms: the
 // nearest its run and their continuations came, this share of the nearest
-// of every try before them. A point the safer numerics bring no nearer is
+// of every try before them; and so does the start from the next neighbour
+// follow the last (on the map, as run, --cold and with three times the
+// fine sweeps, and the 40-point study, no point converged on a second
+// neighbour's field). A point the safer numerics bring no nearer is
 // held by something they do not reach, a viscous drag that wanders by
 // 1E-6 an update or a correction stuck at one grid point, and the later
 // ones only repeat it: on the robustness map of tools/sweep-figures.sh, no
@@ -119,17 +122,20 @@ float nearest(const std::vector<TryRecord>& tries, size_t from, size_t to) {
   return d;
 }
 
-bool continues(const TryRecord& t) {
-  return t.changes.contains("continue_from_try") || t.changes.contains("continue_from_point");
+// The last try that started afresh or from a neighbour's field: the last
+// that is not a continuation of a try of the point.
+size_t last_start(const std::vector<TryRecord>& tries) {
+  size_t start = tries.size() - 1;
+  while (start > 0 && tries[start].changes.contains("continue_from_try")) --start;
+  return start;
 }
 
-// Whether the last new run, with its continuations, came kProgress nearer
+// Whether the last start, with its continuations, came kProgress nearer
 // convergence than every try before it. Tries that all ended without
 // results tell nothing of the way, and the next numerics may still find
 // results.
-bool run_came_nearer(const std::vector<TryRecord>& tries) {
-  size_t start = tries.size() - 1;
-  while (start > 0 && continues(tries[start])) --start;
+bool start_came_nearer(const std::vector<TryRecord>& tries) {
+  size_t start = last_start(tries);
   float before = nearest(tries, 0, start);
   return !std::isfinite(before) || nearest(tries, start, tries.size()) < kProgress * before;
 }
@@ -144,7 +150,9 @@ NextTry next_try(const Retries& r, const std::vector<TryRecord>& tries, bool dum
   bool stalled = continued && t.changes.contains("continue_from_try") &&
                  !(t.judgement.distance <= kProgress * tries[tries.size() - 2].judgement.distance);
   if (continued && !stalled) return NextTry::kContinue;
-  if (r.rung < std::size(kSafer) && (r.rung == 0 || run_came_nearer(tries))) return NextTry::kSafer;
+  if (r.rung < std::size(kSafer) && (r.rung == 0 || start_came_nearer(tries))) return NextTry::kSafer;
+  if (tries[last_start(tries)].changes.contains("continue_from_point") && !start_came_nearer(tries))
+    return NextTry::kNone;
   return NextTry::kNeighbour;
 }
 

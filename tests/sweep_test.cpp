@@ -395,9 +395,10 @@ INSTANTIATE_TEST_SUITE_P(Sweep, CouplingCycles,
 
 // After a stalled continuation the next safer numerics follow only when the
 // last new run (with its continuations) came at least twice as near
-// convergence as every try before it; otherwise the neighbours are asked.
-// Tries are written as their kind and distance: C the point's own run, S a
-// safer run, c a continuation, a distance of 0 a try without results.
+// convergence as every try before it; otherwise the neighbours are asked,
+// the next of them on the same terms. Tries are written as their kind and
+// distance: C the point's own run, S a safer run, N a start from a
+// neighbour, c a continuation, a distance of 0 a try without results.
 struct Ladder {
   const char* name;
   const char* tries;  // e.g. "C1.7 c5.4 S5.5 c5.5"
@@ -417,6 +418,7 @@ TEST_P(RetryLadder, GoesOnToSaferNumericsOnlyWhileTheyComeNearer) {
     t.number = static_cast<int>(tries.size()) + 1;
     t.changes = word[0] == 'c'   ? sweep::Json{{"continue_from_try", t.number - 1}}
                 : word[0] == 'S' ? sweep::Json{{"XS", 1.7}}
+                : word[0] == 'N' ? sweep::Json{{"continue_from_point", 1}}
                                  : sweep::Json::object();
     float d = std::stof(word.substr(1));
     t.judgement.status = d > 0.0f ? "not converged" : "diverged";
@@ -436,7 +438,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Ladder{"NoResultsBefore", "C0 S10.6 c3.6 c5.9", 1, sweep::NextTry::kSafer},
                       Ladder{"NearestOfAllBefore", "C0 S10.6 c3.6 c5.9 S25.5 c9.6 c4.1 c5.0", 2,
                              sweep::NextTry::kNeighbour},
-                      Ladder{"NoResultsYet", "C0 S0", 1, sweep::NextTry::kSafer}),
+                      Ladder{"NoResultsYet", "C0 S0", 1, sweep::NextTry::kSafer},
+                      Ladder{"NeighbourNoNearer", "C1.68 c5.44 S5.48 c5.50 N5.46 c5.52", 3, sweep::NextTry::kNone},
+                      Ladder{"NeighbourNearer", "C4.0 c3.5 S3.9 c3.6 N1.5 c1.2", 3, sweep::NextTry::kNeighbour}),
     [](const ::testing::TestParamInfo<Ladder>& i) { return std::string(i.param.name); });
 
 struct Refusal {
