@@ -16,7 +16,8 @@
 #          are from settled (run map and cold first);
 #   compare  the comparisons of cold and long alone, of the map in WORK with
 #          the cold-* and long-* maps already there (say, another build's,
-#          copied in).
+#          copied in), and with x10-*, a map with --cold and ten times the
+#          fine sweeps (NSF 2000), where WORK holds one.
 # Usage: tools/sweep-figures.sh [map|speed|cold|long|compare|all] [WORK_FOLDER]
 # The reference aerofoils are read from ../shared beside the checkout, or
 # from the folder TARN_SHARED_DIR names.
@@ -137,6 +138,11 @@ fi
 if [ "$what" = compare ]; then
   compare_maps cold map "with --cold" "as run"
   compare_maps long map "with three times the fine sweeps" "as run"
+  if [ -d "$work/x10-NACA0012" ] && [ -d "$work/x10-RAE2822" ]; then
+    compare_maps x10 cold "with ten times the fine sweeps" "with --cold"
+    compare_maps x10 long "with ten times the fine sweeps" "with three times the fine sweeps"
+    compare_maps x10 map "with ten times the fine sweeps" "as run"
+  fi
 fi
 
 if [ "$what" = speed ] || [ "$what" = all ]; then
