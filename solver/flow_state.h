@@ -344,6 +344,7 @@ struct Monitor {
   RVec<kMonitorHistory> CLV;     // lift coefficient of each update
   RVec<kMonitorHistory> CDVU;    // viscous drag coefficient 2 (THETA upper + THETA lower) at each update
   RVec<kMonitorHistory> CDPU;    // pressure drag coefficient at each update
+  RVec<kMonitorHistory> CD2U;    // wave drag coefficient 2 of the shocks at each update
   RVec<kMonitorHistory> XTRU, XTRL;  // transition x on the upper and lower surface at each update
   RVec<kMonitorHistory> ALPU;    // incidence (degrees) at each update, before any lift-targeting step
   float XTR[2] = {0.0f, 0.0f};   // transition x of the last boundary-layer calculation
@@ -371,6 +372,8 @@ struct FlowState {
   float ALP = 0.0f;  // incidence: degrees between steps, radians within a step
 };
 
+float update_wave_drag(FlowState& fs);  // wave_drag/wave_drag.h
+
 // Monitor entries, written where the histories and the summaries are.
 inline void monitor_stage(FlowState& fs) {
   Monitor& m = fs.mon;
@@ -391,6 +394,7 @@ inline void monitor_update(FlowState& fs) {
   m.CLV(s) = fs.cpl.CLV;
   m.CDVU(s) = fs.cpl.CDV;
   m.CDPU(s) = fs.res.CDP;
+  m.CD2U(s) = update_wave_drag(fs);
   m.XTRU(s) = m.XTR[0];
   m.XTRL(s) = m.XTR[1];
   m.ALPU(s) = fs.ALP;  // in degrees: updates run within the coupling cycle

@@ -66,6 +66,7 @@ struct Surface {
   int np;                // points on the whole list
   int imin;              // stagnation point
   int dir;               // +1 upper surface, -1 lower surface: index step downstream
+  bool listed;           // the summary's evaluation: listed, and the shocks entered in the monitors
 
   // Point m places upstream of point i (m < 0: downstream).
   int up(int i, int m) const { return i - dir * m; }
@@ -143,7 +144,7 @@ float upstream_mean_curvature(const Surface& s, int is, float m1) {
     kb = mean_curvature(s, is, xa);
     if (std::fabs(dx) < kStepTolerance) return kb;
   }
-  units().write_list(kListing, "ITERATION FOR X NOT CONVERGED,DX=", dx);
+  if (s.listed) units().write_list(kListing, "ITERATION FOR X NOT CONVERGED,DX=", dx);
   return kb;
 }
 
@@ -244,10 +245,10 @@ float first_order_drag(float m1, float ks, float em) {
 // the Mach-gradient derivative used when another shock follows.
 ShockDrag evaluate_shock(FlowState& fs, const Surface& s, int k, int is, bool second) {
   Units& u = units();
-  u.write(kListing, s.dir > 0 ? kShockUpper : kShockLower, k);
+  if (s.listed) u.write(kListing, s.dir > 0 ? kShockUpper : kShockLower, k);
   ShockDrag out;
   if (!s.on_surface(s.up(is, kGradientReach)) || !s.on_surface(s.up(is, -kCurvatureReach))) {
-    u.write(kListing, kShockNearEnd, is);
+    if (s.listed) u.write(kListing, kShockNearEnd, is);
     return out;
   }
   const SurfaceList& M = s.M;
@@ -267,25 +268,27 @@ ShockDrag evaluate_shock(FlowState& fs, const Surface& s, int k, int is, bool se
   float sf = (Z(is + 2) - Z(is)) / (X(is + 2) - X(is));
   float ks = -static_cast<float>(s.dir) * (sf - sb) / (X(is + 1) - X(is - 1));
 
-  u.write(kListing, kShockPosition, X(is));
-  BoundaryLayer& bl = fs.bl;
-  bl.XK(k) = X(is - 1);
-  bl.AK(k) = M(is - 1);
-  bl.KMON = k;
-
-  if (shock_parameter(m1, ks, g0, g1) >= kLargeEpsLimit) u.write(kListing, kLargeEps);
+  if (s.listed) {
+    u.write(kListing, kShockPosition, X(is));
+    BoundaryLayer& bl = fs.bl;
+    bl.XK(k) = X(is - 1);
+    bl.AK(k) = M(is - 1);
+    bl.KMON = k;
+    if (shock_parameter(m1, ks, g0, g1) >= kLargeEpsLimit) u.write(kListing, kLargeEps);
+  }
   out.cd1 = first_order_drag(m1, ks, fs.gas.EM);
   out.cd2 = ks * out.cd1 / upstream_mean_curvature(s, is, m1);
-  u.write(kListing, s.dir > 0 ? kDragUpper : kDragLower, out.cd1, out.cd2);
+  if (s.listed) u.write(kListing, s.dir > 0 ? kDragUpper : kDragLower, out.cd1, out.cd2);
   return out;
 }
 
 // Finds and evaluates the shocks of one surface and adds their drag to the totals.
 void surface_drag(FlowState& fs, const Surface& s, ShockDrag& total) {
+  if (s.listed) units().write(kListing, s.dir > 0 ? kUpperSurface : kLowerSurface);
   int stations[kMaxShocks];
   int n = s.dir > 0 ? upper_shocks(s, stations) : lower_shocks(s, stations);
   if (n == 0) {
-    units().write(kListing, kNoShock);
+    if (s.listed) units().write(kListing, kNoShock);
     return;
   }
   // Shocks are taken in increasing point index.
@@ -296,10 +299,12 @@ void surface_drag(FlowState& fs, const Surface& s, ShockDrag& total) {
   // Where the shocks stand, for the pictures: only those on this surface's
   // part of the list (a station found next to the end of the list may lie
   // beyond it, and is then not evaluated either).
-  int& shown = fs.mon.NSHOCK[side - 1];
-  shown = 0;
-  for (int k = 1; k <= n; ++k)
-    if (s.on_surface(stations[k - 1])) fs.mon.XSHOCK(++shown, side) = s.X(stations[k - 1]);
+  if (s.listed) {
+    int& shown = fs.mon.NSHOCK[side - 1];
+    shown = 0;
+    for (int k = 1; k <= n; ++k)
+      if (s.on_surface(stations[k - 1])) fs.mon.XSHOCK(++shown, side) = s.X(stations[k - 1]);
+  }
   for (int k = 1; k <= n; ++k) {
     int is = stations[k - 1];
     // A shock followed by another is evaluated again with the wider
@@ -344,15 +349,23 @@ void wave_drag(FlowState& fs) {
   }
 
   ShockDrag total;
-  u.write(kListing, kUpperSurface);
-  surface_drag(fs, Surface{r.EMLS, r.X, r.Y, np, imin, +1}, total);
-  u.write(kListing, kLowerSurface);
-  surface_drag(fs, Surface{r.EMLS, r.X, r.Y, np, imin, -1}, total);
+  surface_drag(fs, Surface{r.EMLS, r.X, r.Y, np, imin, +1, true}, total);
+  surface_drag(fs, Surface{r.EMLS, r.X, r.Y, np, imin, -1, true}, total);
 
   r.CD1 = total.cd1;
   r.CD2 = total.cd2;
   u.write(kListing, kSumTitle);
   u.write(kListing, kDragLower, r.CD1, r.CD2);
+}
+
+float update_wave_drag(FlowState& fs) {
+  const Results& r = fs.res;
+  int np = std::min(fs.grid.NSG + 1, kMaxRound);
+  int imin = stagnation_point(r.EMLS, np);
+  ShockDrag total;
+  surface_drag(fs, Surface{r.EMLS, r.X, r.Y, np, imin, +1, false}, total);
+  surface_drag(fs, Surface{r.EMLS, r.X, r.Y, np, imin, -1, false}, total);
+  return total.cd2;
 }
 
 }  // namespace tarn

@@ -12,4 +12,8 @@ namespace tarn {
 // monitor list of the boundary layer.
 void wave_drag(FlowState& fs);
 
+// The improved wave drag CD2 of the same surface lists, neither listed nor
+// entered in any monitor: the history a study judges the shock's settling by.
+float update_wave_drag(FlowState& fs);
+
 }  // namespace tarn
