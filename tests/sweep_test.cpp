@@ -214,8 +214,9 @@ TEST(Sweep, PointWhoseOwnTriesFailStartsFromItsConvergedNeighbourByAnOrdinaryRun
   EXPECT_TRUE(rescued["tries"][0]["folder"].is_null());
   EXPECT_FALSE(file_exists(d.file("study/points/002/try1")));
   std::string folder = d.file("study/points/002");
-  if (start + 1 == rescued["tries"].size())
+  if (start + 1 == rescued["tries"].size()) {
     EXPECT_EQ(read_file(folder + "/P002NA.UNF"), read_file(d.file("study/points/001/P001.UNF")));
+  }
   std::string listing = read_file(folder + "/P002.BRF");
   ASSERT_EQ(run_tarn(folder, "P002"), 0);
   EXPECT_EQ(read_file(folder + "/P002.BRF"), listing);
