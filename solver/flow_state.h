@@ -372,8 +372,6 @@ struct FlowState {
   float ALP = 0.0f;  // incidence: degrees between steps, radians within a step
 };
 
-float update_wave_drag(FlowState& fs);  // wave_drag/wave_drag.h
-
 // Monitor entries, written where the histories and the summaries are.
 inline void monitor_stage(FlowState& fs) {
   Monitor& m = fs.mon;
@@ -387,14 +385,15 @@ inline void monitor_sweep(FlowState& fs) {
   m.RES(s) = fs.pot.RESMAX;
   m.CLEST(s) = fs.pot.CLEST;
 }
-inline void monitor_update(FlowState& fs) {
+// cd2: the wave drag of the update's surface, formed unlisted.
+inline void monitor_update(FlowState& fs, float cd2) {
   Monitor& m = fs.mon;
   int s = Monitor::slot(++m.UPDATES);
   m.CHANGE(s) = fs.cpl.CHANGE;
   m.CLV(s) = fs.cpl.CLV;
   m.CDVU(s) = fs.cpl.CDV;
   m.CDPU(s) = fs.res.CDP;
-  m.CD2U(s) = update_wave_drag(fs);
+  m.CD2U(s) = cd2;
   m.XTRU(s) = m.XTR[0];
   m.XTRL(s) = m.XTR[1];
   m.ALPU(s) = fs.ALP;  // in degrees: updates run within the coupling cycle

@@ -15,6 +15,7 @@
 #include "potential/potential.h"
 #include "results.h"
 #include "units.h"
+#include "wave_drag/wave_drag.h"
 
 namespace tarn {
 
@@ -331,7 +332,7 @@ void update(FlowState& fs, float mult, int mode) {
   if (c.IADAPT == 1 && mult > 0.0f) g = adaptive_factor(fs, t);
   if (mode != kEnd) {
     units().write(kCouplingHistory, kChangeRecord, c.CHANGE);
-    monitor_update(fs);
+    monitor_update(fs, update_wave_drag(fs));
   }
   bool tables = mode == kEnd && c.IVPRINT == 2;
   relax_transpiration(fs, t, g, tables);
